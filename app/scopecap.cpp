@@ -1,0 +1,55 @@
+// scopecap: captures both channels of the oscilloscope on COM9 to ./op_scope.csv
+// and ./gbookFtemp.js, logging every step to standard output.
+//
+// Exit status: 0 for a complete capture, 1 when the port cannot be opened,
+// 2 when the capture is incomplete or a file could not be written.
+#include "learn.h"
+#include "scope.h"
+#include "serial.h"
+#include "stored_sample.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#ifdef __MINGW32__
+// the command line is split into arguments without wildcard expansion
+int _dowildcard = 0;
+#endif
+
+static const int kPort = 9;
+
+static void openOrExit(void)
+{
+    if (openComPort(kPort, 19200, '8', 'N') == NULL) {
+        printf("Opening Port Failed");
+        waitTicks(5000);
+        exit(1);
+    }
+}
+
+int main(int argc, char **argv, char **envp)
+{
+    (void)argc;
+    (void)argv;
+    (void)envp;
+
+    // the lookup is checked on the stored sample before any instrument is touched
+    printf("wanted value = %g\n", (double)learnValue(kStoredSettings, ";:CHAN", ";BW"));
+    printf("wanted value = %g\n", (double)learnValue(kStoredSettings, ":TIM", "SCAL"));
+    printf("wanted value = %g\n", (double)learnValue(kStoredSettings, ":TIM", "SWE"));
+    printf("wanted value = %g\n", (double)learnValue(kStoredSettings, ":DISP", ";CONT"));
+    printf("wanted Bvalue = %g\n", (double)learnValue(kStoredSettings, " ", " "));
+    printf("wanted Bvalue = %g\n", (double)learnValue(kStoredSettings, ":WAV", " "));
+    printf("wanted Bvalue = %g\n", (double)learnValue(kStoredSettings, "", ":WAV"));
+
+    printf("\n++++++++++\nUSB-ISS and MAX2719 TCC version:-\t\n++++++++++\n");
+    waitTicks(600);
+    waitTicks(600);
+
+    openOrExit();
+    closeComPort(kPort);
+    openOrExit();
+
+    scopePoll(kPort);
+    return scopeProblems > 0 ? 2 : 0;
+}

@@ -1,0 +1,527 @@
+// The Windows serial calls over termios and poll, for POSIX systems.
+//
+// Read time-outs follow COMMTIMEOUTS as Windows defines them: the total deadline
+// (constant + multiplier x bytes requested) starts with the call, the interval
+// time-out only after the first byte and again at each byte. termios VMIN/VTIME
+// count in tenths of a second and cannot express that, so the descriptor is
+// non-blocking and the waiting is done here with poll on a monotonic clock.
+#include "posix_winapi.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+struct OpenPort {
+    int fd = -1;
+    COMMTIMEOUTS timeouts{};
+    DWORD dtrControl = DTR_CONTROL_ENABLE;
+    DWORD rtsControl = RTS_CONTROL_ENABLE;
+    DWORD abortOnError = 0;
+};
+
+constexpr int kMaxPorts = 64;
+OpenPort ports[kMaxPorts];
+thread_local DWORD lastError = 0;
+bool exitHookInstalled = false;
+
+int64_t nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+OpenPort *portOf(HANDLE h)
+{
+    intptr_t slot = (intptr_t)h - 1;
+    if (slot < 0 || slot >= kMaxPorts || ports[slot].fd < 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    return &ports[slot];
+}
+
+DWORD windowsErrorForOpen(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+    case EIO: // a /dev/ttyS node without a UART behind it
+        return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EBUSY:
+    case EWOULDBLOCK:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+void releasePort(OpenPort &p)
+{
+    ioctl(p.fd, TIOCNXCL);
+    flock(p.fd, LOCK_UN);
+    close(p.fd);
+    p = OpenPort{};
+}
+
+// The process end releases a port the program left open, as Windows does; without
+// this a TIOCEXCL flag could outlive the process on a pty whose other side stays up.
+void releaseAllPorts()
+{
+    for (OpenPort &p : ports)
+        if (p.fd >= 0)
+            releasePort(p);
+}
+
+struct BaudEntry {
+    DWORD baud;
+    speed_t code;
+};
+
+const BaudEntry baudTable[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400},
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+#ifdef B1000000
+    {1000000, B1000000},
+#endif
+#ifdef B2000000
+    {2000000, B2000000},
+#endif
+};
+
+bool baudToCode(DWORD baud, speed_t *code)
+{
+    for (const BaudEntry &e : baudTable)
+        if (e.baud == baud) {
+            *code = e.code;
+            return true;
+        }
+    return false;
+}
+
+DWORD codeToBaud(speed_t code)
+{
+    for (const BaudEntry &e : baudTable)
+        if (e.code == code)
+            return e.baud;
+    return 0;
+}
+
+// Parses "COMn" (or "\\.\COMn") with n >= 1 written without leading zeros.
+bool comNumber(const char *name, unsigned *number)
+{
+    if (strncmp(name, "\\\\.\\", 4) == 0)
+        name += 4;
+    if (strncmp(name, "COM", 3) != 0)
+        return false;
+    const char *digits = name + 3;
+    if (*digits < '1' || *digits > '9')
+        return false;
+    unsigned n = 0;
+    for (const char *c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9' || n > 100000)
+            return false;
+        n = n * 10 + (unsigned)(*c - '0');
+    }
+    *number = n;
+    return true;
+}
+
+void setModemLines(OpenPort &p)
+{
+    int lines = 0;
+    // a pseudo-terminal has no modem lines; that is not an error
+    if (ioctl(p.fd, TIOCMGET, &lines) != 0)
+        return;
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    ioctl(p.fd, p.dtrControl == DTR_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &dtr);
+    ioctl(p.fd, p.rtsControl == RTS_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &rts);
+}
+
+bool isHangupErrno(int err)
+{
+    return err == EIO || err == ENXIO || err == EPIPE || err == ENODEV || err == EBADF;
+}
+
+} // namespace
+
+DWORD GetLastError(void) { return lastError; }
+
+void SetLastError(DWORD code) { lastError = code; }
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD creation, DWORD flags, HANDLE templateFile)
+{
+    (void)shareMode;
+    (void)security;
+    (void)flags;
+    (void)templateFile;
+    unsigned number = 0;
+    if (name == nullptr || !comNumber(name, &number)) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (creation != OPEN_EXISTING || (access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    char varName[16];
+    snprintf(varName, sizeof varName, "COM%u", number);
+    char defaultPath[32];
+    snprintf(defaultPath, sizeof defaultPath, "/dev/ttyS%u", number - 1);
+    const char *path = getenv(varName);
+    if (path == nullptr || *path == '\0')
+        path = defaultPath;
+
+    int slot = 0;
+    while (slot < kMaxPorts && ports[slot].fd >= 0)
+        ++slot;
+    if (slot == kMaxPorts) {
+        lastError = ERROR_GEN_FAILURE;
+        return INVALID_HANDLE_VALUE;
+    }
+
+    int mode = (access & GENERIC_READ) && (access & GENERIC_WRITE) ? O_RDWR
+               : (access & GENERIC_WRITE)                          ? O_WRONLY
+                                                                   : O_RDONLY;
+    int fd = open(path, mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        lastError = windowsErrorForOpen(err);
+        fprintf(stderr, "serial: %s is %s: %s\n", varName, path, strerror(err));
+        return INVALID_HANDLE_VALUE;
+    }
+    // a COM port is never shared: a second open fails, as on Windows
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        close(fd);
+        lastError = windowsErrorForOpen(err);
+        fprintf(stderr, "serial: %s is %s: already in use by another program\n", varName, path);
+        return INVALID_HANDLE_VALUE;
+    }
+    ioctl(fd, TIOCEXCL); // refused by some devices; the lock above still holds
+
+    ports[slot] = OpenPort{};
+    ports[slot].fd = fd;
+    if (!exitHookInstalled) {
+        atexit(releaseAllPorts);
+        exitHookInstalled = true;
+    }
+    return (HANDLE)(intptr_t)(slot + 1);
+}
+
+BOOL SetupComm(HANDLE h, DWORD inQueue, DWORD outQueue)
+{
+    (void)inQueue;
+    (void)outQueue;
+    return portOf(h) != nullptr;
+}
+
+BOOL GetCommState(HANDLE h, LPDCB dcb)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    if (dcb == nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    termios tio;
+    if (tcgetattr(p->fd, &tio) != 0) {
+        int err = errno;
+        lastError = ERROR_GEN_FAILURE;
+        fprintf(stderr, "serial: cannot read the line settings: %s\n", strerror(err));
+        return FALSE;
+    }
+    memset(dcb, 0, sizeof *dcb);
+    dcb->DCBlength = sizeof *dcb;
+    dcb->BaudRate = codeToBaud(cfgetospeed(&tio));
+    dcb->fBinary = 1;
+    dcb->fParity = (tio.c_iflag & INPCK) ? 1 : 0;
+    dcb->fOutxCtsFlow = (tio.c_cflag & CRTSCTS) ? 1 : 0;
+    dcb->fRtsControl = p->rtsControl;
+    dcb->fDtrControl = p->dtrControl;
+    dcb->fOutX = (tio.c_iflag & IXON) ? 1 : 0;
+    dcb->fInX = (tio.c_iflag & IXOFF) ? 1 : 0;
+    dcb->fAbortOnError = p->abortOnError;
+    switch (tio.c_cflag & CSIZE) {
+    case CS5: dcb->ByteSize = 5; break;
+    case CS6: dcb->ByteSize = 6; break;
+    case CS7: dcb->ByteSize = 7; break;
+    default: dcb->ByteSize = 8; break;
+    }
+    dcb->Parity = !(tio.c_cflag & PARENB) ? NOPARITY : (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    dcb->StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+    dcb->XonChar = (char)tio.c_cc[VSTART];
+    dcb->XoffChar = (char)tio.c_cc[VSTOP];
+    dcb->XonLim = 2048;
+    dcb->XoffLim = 512;
+    return TRUE;
+}
+
+BOOL SetCommState(HANDLE h, LPDCB dcb)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    speed_t speed;
+    if (dcb == nullptr || !baudToCode(dcb->BaudRate, &speed) || dcb->ByteSize < 5 ||
+        dcb->ByteSize > 8 || dcb->Parity > EVENPARITY ||
+        (dcb->StopBits != ONESTOPBIT && dcb->StopBits != TWOSTOPBITS) || dcb->fOutxDsrFlow) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    termios tio;
+    if (tcgetattr(p->fd, &tio) != 0) {
+        lastError = ERROR_GEN_FAILURE;
+        return FALSE;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(tcflag_t)(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= sizes[dcb->ByteSize - 5];
+    if (dcb->Parity != NOPARITY)
+        tio.c_cflag |= PARENB | (dcb->Parity == ODDPARITY ? PARODD : 0);
+    if (dcb->StopBits == TWOSTOPBITS)
+        tio.c_cflag |= CSTOPB;
+    if (dcb->fOutxCtsFlow)
+        tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~(tcflag_t)(IXON | IXOFF | IXANY | INPCK);
+    if (dcb->fOutX)
+        tio.c_iflag |= IXON;
+    if (dcb->fInX)
+        tio.c_iflag |= IXOFF;
+    if (dcb->fParity && dcb->Parity != NOPARITY)
+        tio.c_iflag |= INPCK;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (tcsetattr(p->fd, TCSANOW, &tio) != 0) {
+        lastError = errno == EINVAL ? ERROR_INVALID_PARAMETER : ERROR_GEN_FAILURE;
+        return FALSE;
+    }
+    p->dtrControl = dcb->fDtrControl;
+    p->rtsControl = dcb->fRtsControl;
+    p->abortOnError = dcb->fAbortOnError;
+    setModemLines(*p);
+    return TRUE;
+}
+
+BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS timeouts)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr || timeouts == nullptr)
+        return FALSE;
+    *timeouts = p->timeouts;
+    return TRUE;
+}
+
+BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS timeouts)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    if (timeouts == nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    p->timeouts = *timeouts;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED overlapped)
+{
+    (void)overlapped;
+    DWORD count = 0;
+    if (got != nullptr)
+        *got = 0;
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    if (got == nullptr || (buffer == nullptr && toRead > 0)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (toRead == 0)
+        return TRUE;
+
+    const COMMTIMEOUTS &t = p->timeouts;
+    const int64_t start = nowMs();
+    // MAXDWORD interval with zero totals: return at once with what is waiting.
+    const bool immediate =
+        t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    // MAXDWORD interval and multiplier: wait up to the constant for the first byte only.
+    const bool firstByteOnly = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+                               t.ReadTotalTimeoutConstant > 0 && t.ReadTotalTimeoutConstant < MAXDWORD;
+    int64_t totalMs = -1;
+    if (firstByteOnly)
+        totalMs = t.ReadTotalTimeoutConstant;
+    else if (t.ReadTotalTimeoutConstant != 0 || t.ReadTotalTimeoutMultiplier != 0)
+        totalMs = (int64_t)t.ReadTotalTimeoutConstant + (int64_t)t.ReadTotalTimeoutMultiplier * toRead;
+    const int64_t intervalMs =
+        (t.ReadIntervalTimeout == 0 || t.ReadIntervalTimeout == MAXDWORD) ? -1 : t.ReadIntervalTimeout;
+    int64_t lastByteAt = 0;
+    unsigned char *out = (unsigned char *)buffer;
+
+    for (;;) {
+        ssize_t r = read(p->fd, out + count, toRead - count);
+        if (r > 0) {
+            count += (DWORD)r;
+            lastByteAt = nowMs();
+            if (count == toRead || immediate || firstByteOnly)
+                break;
+            continue;
+        }
+        bool hangup = (r == 0);
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            if (!isHangupErrno(errno)) {
+                lastError = ERROR_GEN_FAILURE;
+                *got = count;
+                return count > 0;
+            }
+            hangup = true;
+        }
+        if (hangup) {
+            lastError = ERROR_GEN_FAILURE;
+            *got = count;
+            return count > 0;
+        }
+        if (immediate)
+            break;
+
+        int64_t now = nowMs();
+        bool bounded = false;
+        int64_t wait = 0;
+        if (totalMs >= 0) {
+            wait = start + totalMs - now;
+            bounded = true;
+        }
+        if (count > 0 && intervalMs >= 0) {
+            int64_t gap = lastByteAt + intervalMs - now;
+            wait = (bounded && wait < gap) ? wait : gap;
+            bounded = true;
+        }
+        if (bounded && wait <= 0)
+            break;
+        pollfd pfd{p->fd, POLLIN, 0};
+        int rc = poll(&pfd, 1, !bounded ? -1 : (int)(wait > 0x7FFFFFFF ? 0x7FFFFFFF : wait));
+        if (rc < 0 && errno != EINTR) {
+            lastError = ERROR_GEN_FAILURE;
+            *got = count;
+            return count > 0;
+        }
+        if (rc > 0 && !(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            lastError = ERROR_GEN_FAILURE;
+            *got = count;
+            return count > 0;
+        }
+    }
+    *got = count;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    (void)overlapped;
+    DWORD count = 0;
+    if (written != nullptr)
+        *written = 0;
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    if (written == nullptr || (buffer == nullptr && toWrite > 0)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    const COMMTIMEOUTS &t = p->timeouts;
+    const int64_t start = nowMs();
+    int64_t totalMs = -1;
+    if (t.WriteTotalTimeoutConstant != 0 || t.WriteTotalTimeoutMultiplier != 0)
+        totalMs = (int64_t)t.WriteTotalTimeoutConstant + (int64_t)t.WriteTotalTimeoutMultiplier * toWrite;
+    const unsigned char *in = (const unsigned char *)buffer;
+    while (count < toWrite) {
+        ssize_t r = write(p->fd, in + count, toWrite - count);
+        if (r > 0) {
+            count += (DWORD)r;
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            lastError = ERROR_GEN_FAILURE;
+            *written = count;
+            return FALSE;
+        }
+        int64_t wait = totalMs < 0 ? -1 : start + totalMs - nowMs();
+        if (totalMs >= 0 && wait <= 0)
+            break; // the write deadline passed: report what went out
+        pollfd pfd{p->fd, POLLOUT, 0};
+        int rc = poll(&pfd, 1, wait < 0 ? -1 : (int)(wait > 0x7FFFFFFF ? 0x7FFFFFFF : wait));
+        if (rc < 0 && errno != EINTR) {
+            lastError = ERROR_GEN_FAILURE;
+            *written = count;
+            return FALSE;
+        }
+        if (rc > 0 && !(pfd.revents & POLLOUT) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            lastError = ERROR_GEN_FAILURE;
+            *written = count;
+            return FALSE;
+        }
+    }
+    *written = count;
+    return TRUE;
+}
+
+BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    if (errors != nullptr)
+        *errors = 0;
+    if (stat != nullptr) {
+        int in = 0, out = 0;
+        if (ioctl(p->fd, FIONREAD, &in) != 0)
+            in = 0;
+        if (ioctl(p->fd, TIOCOUTQ, &out) != 0)
+            out = 0;
+        memset(stat, 0, sizeof *stat);
+        stat->cbInQue = (DWORD)in;
+        stat->cbOutQue = (DWORD)out;
+    }
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE h)
+{
+    OpenPort *p = portOf(h);
+    if (p == nullptr)
+        return FALSE;
+    releasePort(*p);
+    return TRUE;
+}

@@ -1,0 +1,24 @@
+// The Windows serial subset the tool calls, plus a millisecond clock and sleep.
+// On Windows this is <windows.h>; elsewhere posix_serial.cpp provides the same
+// calls over termios and poll, declared in posix_winapi.h.
+#pragma once
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include "posix_winapi.h"
+#endif
+
+#include <stdint.h>
+
+// Wall-clock milliseconds from a monotonic source. The Windows runtime's clock()
+// counts wall time at 1000 ticks per second; POSIX clock() counts processor time,
+// so neither platform uses clock() directly.
+int32_t platformClockMs(void);
+
+// Sleep for the given number of milliseconds (Sleep on Windows, nanosleep elsewhere).
+void platformSleepMs(uint32_t ms);
+
+// Moves a finished file over its final name, replacing an earlier one in one step.
+// Returns nonzero on success; errno (POSIX) or GetLastError (Windows) says why not.
+int platformReplaceFile(const char *from, const char *to);

@@ -1,0 +1,31 @@
+// Sending commands to the oscilloscope and reading numeric replies.
+#include "scope.h"
+
+#include "serial.h"
+
+#include <stdio.h>
+#include <string.h>
+
+void ScopeSendCmd(int port, const char *command)
+{
+    printf("\n\n==============================================\n\r");
+    printf("\n\r ScopeSendCmd: %s \n\r", command);
+    writeBytes(port, command, (int)strlen(command));
+}
+
+float scopeQuery(int port, const char *command)
+{
+    float result = 0.0f;
+    char reply[1000];
+    memset(reply, 0, sizeof reply);
+    ScopeSendCmd(port, command);
+    waitTicks(600);
+    serialState.scopeQueryRead = 0;
+    ReadFile(serialState.hComm, reply, 999, &serialState.scopeQueryRead, NULL);
+    DWORD count = serialState.scopeQueryRead <= 999 ? serialState.scopeQueryRead : 999;
+    reply[count] = '\0';
+    reply[999] = '\0';
+    sscanf(reply, "%g", &result);
+    printf("%5d,%E,%s\n", (int)serialState.scopeQueryRead, (double)result, reply);
+    return result;
+}

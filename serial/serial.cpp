@@ -1,0 +1,82 @@
+// Opening, configuring and closing the one serial port.
+#include "serial.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+SerialState serialState;
+
+HANDLE openComPort(int port, int baud, char dataBits, char parity)
+{
+    char name[5] = {'C', 'O', 'M', ' ', '\0'};
+    name[3] = (char)(port + '0');
+
+    serialState.hComm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    // INVALID_HANDLE_VALUE and null both read as not above zero in 32 bits
+    if ((int32_t)(intptr_t)serialState.hComm <= 0) {
+        printf("serial port COM%d connect fail %s error %d\n\r", port, name, (int)GetLastError());
+        return NULL;
+    }
+    // A line error left by an earlier user would fail every read while
+    // fAbortOnError is set; start from a clean line.
+    ClearCommError(serialState.hComm, NULL, NULL);
+
+    if (!SetupComm(serialState.hComm, 128, 128)) {
+        printf("serial port COM%d SetupComm fail  %d\n\r", port, (int)GetLastError());
+        CloseHandle(serialState.hComm);
+        return NULL;
+    }
+
+    DCB dcb;
+    if (!GetCommState(serialState.hComm, &dcb)) {
+        printf("serial port COM%d  GetCommState fail  %d\n\r", port, (int)GetLastError());
+        CloseHandle(serialState.hComm);
+        return NULL;
+    }
+    dcb.BaudRate = (DWORD)baud;
+    dcb.ByteSize = dataBits == '7' ? 7 : 8;
+    dcb.Parity = parity == 'E' ? EVENPARITY : parity == 'O' ? ODDPARITY : NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fAbortOnError = 1;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    if (!SetCommState(serialState.hComm, &dcb)) {
+        printf("serial port COM%d  SetCommState fail  %d\n\r", port, (int)GetLastError());
+        CloseHandle(serialState.hComm);
+        return NULL;
+    }
+
+    COMMTIMEOUTS timeouts;
+    GetCommTimeouts(serialState.hComm, &timeouts);
+    timeouts.ReadIntervalTimeout = 100;
+    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.ReadTotalTimeoutMultiplier = 1;
+    timeouts.WriteTotalTimeoutConstant = 5;
+    timeouts.WriteTotalTimeoutMultiplier = 1;
+    if (!SetCommTimeouts(serialState.hComm, &timeouts)) {
+        printf("serial port COM%d SetCommTimeouts fail  %d\n\r", port, (int)GetLastError());
+        CloseHandle(serialState.hComm);
+        return NULL;
+    }
+
+    printf(" serial port COM%d connect OK \n\r", port);
+    return serialState.hComm;
+}
+
+void closeComPort(int port)
+{
+    (void)port;
+    CloseHandle(serialState.hComm);
+}
+
+void waitTicks(int ticks)
+{
+    int32_t start = platformClockMs();
+    int32_t target = (int32_t)((uint32_t)start + (uint32_t)ticks);
+    while (platformClockMs() < target) {
+    }
+}

@@ -1,0 +1,30 @@
+// A pseudo-terminal pair for tests: the code under test opens the slave path,
+// the test drives the master side.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class ptyPair {
+public:
+    ptyPair();  // opens a master in raw mode; slavePath() names the other side
+    ~ptyPair(); // closes the master (the slave sees a hang-up)
+    ptyPair(const ptyPair &) = delete;
+    ptyPair &operator=(const ptyPair &) = delete;
+
+    const std::string &slavePath() const { return slave_; }
+    int masterFd() const { return master_; }
+
+    void write(const std::string &bytes);
+    void write(const std::vector<unsigned char> &bytes);
+    // Reads what arrives until `count` bytes came or `timeout` passed.
+    std::string read(size_t count, std::chrono::milliseconds timeout);
+    // Reads until the text ends with `terminator` or `timeout` passed.
+    std::string readUntil(const std::string &terminator, std::chrono::milliseconds timeout);
+    void closeMaster();
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
