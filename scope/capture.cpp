@@ -52,7 +52,12 @@ void scopeReadDual(int port, char channel)
     unsigned count = readBlock(port, block2, kWaveBlockSize);
     checkBlock(block1, got1, 1);
     checkBlock(block2, count, 2);
+    scopeExportDual(channel, settings, block1, block2, count);
+}
 
+void scopeExportDual(char channel, const char *settings, const unsigned char *block1, const unsigned char *block2,
+                     unsigned count)
+{
     CaptureFile csvFile, jsFile;
     FILE *csv = captureFileOpen(&csvFile, "./op_scope.csv");
     FILE *js = captureFileOpen(&jsFile, "./gbookFtemp.js");

@@ -15,17 +15,21 @@ void ScopeSendCmd(int port, const char *command)
 
 float scopeQuery(int port, const char *command)
 {
-    float result = 0.0f;
     char reply[1000];
     memset(reply, 0, sizeof reply);
     ScopeSendCmd(port, command);
     waitTicks(600);
     serialState.scopeQueryRead = 0;
     ReadFile(serialState.hComm, reply, 999, &serialState.scopeQueryRead, NULL);
-    DWORD count = serialState.scopeQueryRead <= 999 ? serialState.scopeQueryRead : 999;
-    reply[count] = '\0';
+    return scopeParseReply(reply, serialState.scopeQueryRead);
+}
+
+float scopeParseReply(char *reply, DWORD count)
+{
+    float result = 0.0f;
+    reply[count <= 999 ? count : 999] = '\0';
     reply[999] = '\0';
     sscanf(reply, "%g", &result);
-    printf("%5d,%E,%s\n", (int)serialState.scopeQueryRead, (double)result, reply);
+    printf("%5d,%E,%s\n", (int)count, (double)result, reply);
     return result;
 }

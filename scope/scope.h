@@ -12,6 +12,8 @@
 //   scopePollBoth    identification queries and both single-channel exports
 #pragma once
 
+#include "winapi.h"
+
 #include <stdint.h>
 
 enum {
@@ -28,11 +30,18 @@ extern int scopeProblems;
 // --- owned by command.cpp: the command channel ---
 void ScopeSendCmd(int port, const char *command);
 float scopeQuery(int port, const char *command);
+// Ends the reply text after `count` bytes (and at its last byte), parses it with
+// "%g", logs it; `reply` holds 1000 bytes.
+float scopeParseReply(char *reply, DWORD count);
 
 // --- owned by capture.cpp: capture exports ---
 int scopePoll(int port);
 void scopeReadDual(int port, char channel);
 void scopeReadAquire(int port, char channel);
+// Writes the files and console trace of a dual capture from replies already read;
+// `count` is the byte count of the last block read, as the log lines show it.
+void scopeExportDual(char channel, const char *settings, const unsigned char *block1, const unsigned char *block2,
+                     unsigned count);
 
 // --- owned by sequences.cpp: set-up and sweep sequences ---
 int scopeSetupSweep(int port);

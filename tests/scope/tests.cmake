@@ -1,5 +1,5 @@
 add_executable(scope_tests
   ${CMAKE_CURRENT_LIST_DIR}/learn_test.cpp)
 target_include_directories(scope_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
-target_link_libraries(scope_tests PRIVATE scope testsupport GTest::gtest_main)
+target_link_libraries(scope_tests PRIVATE scope platform testsupport GTest::gtest_main)
 gtest_discover_tests(scope_tests DISCOVERY_TIMEOUT 60)

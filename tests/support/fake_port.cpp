@@ -1,0 +1,162 @@
+#include "fake_port.h"
+
+#include "winapi.h"
+
+#include <deque>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+bool isOpen = false;
+unsigned failOpen = 0;
+DWORD lastError = 0;
+std::deque<std::vector<unsigned char>> pieces;
+std::vector<std::vector<unsigned char>> writeLog;
+std::vector<unsigned> reads;
+int clears = 0;
+int sleeps = 0;
+long long slept = 0;
+int32_t clockNow = 0;
+const HANDLE kHandle = (HANDLE)(intptr_t)7;
+
+bool valid(HANDLE h)
+{
+    if (isOpen && h == kHandle)
+        return true;
+    lastError = ERROR_INVALID_HANDLE;
+    return false;
+}
+
+} // namespace
+
+namespace fakePort {
+
+void reset()
+{
+    isOpen = false;
+    failOpen = 0;
+    lastError = 0;
+    pieces.clear();
+    writeLog.clear();
+    reads.clear();
+    clears = 0;
+    sleeps = 0;
+    slept = 0;
+}
+
+void setOpenFails(unsigned error) { failOpen = error; }
+void queue(const std::vector<unsigned char> &piece) { pieces.push_back(piece); }
+void queue(const std::string &piece) { pieces.emplace_back(piece.begin(), piece.end()); }
+
+std::vector<unsigned char> written()
+{
+    std::vector<unsigned char> all;
+    for (const auto &w : writeLog)
+        all.insert(all.end(), w.begin(), w.end());
+    return all;
+}
+
+std::vector<std::vector<unsigned char>> writes() { return writeLog; }
+std::vector<unsigned> readRequests() { return reads; }
+int clearCommErrorCalls() { return clears; }
+int sleepCalls() { return sleeps; }
+long long sleptMs() { return slept; }
+
+} // namespace fakePort
+
+HANDLE CreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    if (failOpen != 0) {
+        lastError = failOpen;
+        failOpen = 0;
+        return INVALID_HANDLE_VALUE;
+    }
+    isOpen = true;
+    return kHandle;
+}
+
+BOOL SetupComm(HANDLE h, DWORD, DWORD) { return valid(h); }
+
+BOOL GetCommState(HANDLE h, LPDCB dcb)
+{
+    if (!valid(h))
+        return FALSE;
+    memset(dcb, 0, sizeof *dcb);
+    dcb->DCBlength = sizeof *dcb;
+    dcb->BaudRate = 9600;
+    dcb->ByteSize = 8;
+    return TRUE;
+}
+
+BOOL SetCommState(HANDLE h, LPDCB) { return valid(h); }
+BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
+{
+    if (!valid(h))
+        return FALSE;
+    memset(t, 0, sizeof *t);
+    return TRUE;
+}
+BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS) { return valid(h); }
+
+BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED)
+{
+    *got = 0;
+    if (!valid(h))
+        return FALSE;
+    reads.push_back(toRead);
+    if (pieces.empty() || toRead == 0)
+        return TRUE;
+    auto &piece = pieces.front();
+    DWORD n = piece.size() < toRead ? (DWORD)piece.size() : toRead;
+    memcpy(buffer, piece.data(), n);
+    piece.erase(piece.begin(), piece.begin() + n);
+    if (piece.empty())
+        pieces.pop_front();
+    *got = n;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED)
+{
+    *written = 0;
+    if (!valid(h))
+        return FALSE;
+    const unsigned char *b = (const unsigned char *)buffer;
+    writeLog.emplace_back(b, b + toWrite);
+    *written = toWrite;
+    return TRUE;
+}
+
+BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT)
+{
+    if (errors != nullptr)
+        *errors = 0;
+    ++clears;
+    return valid(h);
+}
+
+BOOL CloseHandle(HANDLE h)
+{
+    if (!valid(h))
+        return FALSE;
+    isOpen = false;
+    return TRUE;
+}
+
+DWORD GetLastError(void) { return lastError; }
+void SetLastError(DWORD code) { lastError = code; }
+
+int32_t platformClockMs(void)
+{
+    clockNow += 250;
+    return clockNow;
+}
+
+void platformSleepMs(uint32_t ms)
+{
+    ++sleeps;
+    slept += ms;
+}
+
+int platformReplaceFile(const char *from, const char *to) { return rename(from, to) == 0; }
