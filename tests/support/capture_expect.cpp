@@ -1,0 +1,183 @@
+#include "capture_expect.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdarg>
+#include <cstring>
+
+namespace {
+
+std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *fmt, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+const char *probeNames[] = {"1X", "10X", "100X", "", "", ""};
+const char *modeNames[] = {"Main", "Window", "WinZoom", "Roll", "XY", "", "", ""};
+
+std::string tableName(const char *const *table, int size, float code)
+{
+    if (!(code >= 0 && code < size))
+        return "";
+    return table[(int)code];
+}
+
+} // namespace
+
+std::string formatAs(const RuntimeStyle &style, const char *fmt, double value)
+{
+    char buf[256];
+    snprintf(buf, sizeof buf, fmt, value);
+    std::string text = buf;
+    if (!style.threeDigitExponent)
+        return text;
+    for (size_t i = 0; i + 3 < text.size() + 1; ++i) {
+        if ((text[i] == 'e' || text[i] == 'E') && i + 1 < text.size() && (text[i + 1] == '+' || text[i + 1] == '-')) {
+            text.insert(i + 2, "0");
+            // a fixed-width field gives up one blank of its padding for the extra digit
+            bool hasWidth = std::isdigit((unsigned char)fmt[1]) && fmt[1] != '0';
+            if (hasWidth && !text.empty() && text[0] == ' ')
+                text.erase(0, 1);
+            break;
+        }
+    }
+    return text;
+}
+
+std::string lineEnds(const std::string &text, const RuntimeStyle &style)
+{
+    if (!style.crlf)
+        return text;
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string expectedSettingsListing(const std::string &settings)
+{
+    std::string out;
+    size_t start = 0;
+    for (;;) {
+        size_t end = settings.find(';', start);
+        std::string item = settings.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        out += (item.empty() || item[0] != ':') ? "    " + item + "\n" : item + "\n";
+        if (end == std::string::npos)
+            return out;
+        start = end + 1;
+    }
+}
+
+std::string expectedCsv(const ScopeCaptureInput &in, const RuntimeStyle &st)
+{
+    std::string out = expectedSettingsListing(in.settings);
+    out += "Memory Length,4000,\n";
+    out += "Trigger Level," + formatAs(st, "%9.3E", in.triggerLevel) + ",\n";
+    out += in.channel == '1' ? "Source,CH1,\n" : "Source,CH2,\n";
+    out += "Probe," + tableName(probeNames, 6, in.probeCode) + ",\n";
+    out += "Vertical Units,V,\n";
+    out += "Vertical Scale," + formatAs(st, "%9.3E", in.scale1) + ",\n";
+    out += "Vertical Position," + formatAs(st, "%9.3E", in.offset1) + ",\n";
+    out += "Vertical2 Units,V,\n";
+    out += "Vertical2 Scale," + formatAs(st, "%9.3E", in.scale2) + ",\n";
+    out += "Vertical2 Position," + formatAs(st, "%9.3E", in.offset2) + ",\n";
+    out += "Horizontal Units,s,\n";
+    out += "Horizontal Scale," + formatAs(st, "%9.3E", in.timeScale) + ",\n";
+    out += "Horizontal Position," + formatAs(st, "%9.3E", in.timeDelay) + ",\n";
+    out += "Horizontal Mode," + tableName(modeNames, 8, in.sweepCode) + ",\n";
+    out += "Sampling Period," + formatAs(st, "%9.3E", in.interval1) + ",\n";
+    out += "Firmware, V1.26,\nTime, ,\nMode,Fast,\nWaveform Data,\n";
+    for (size_t k = 0; k < 4000; ++k)
+        out += format("%3d,%3d\n", in.ch1.at(k), in.ch2.at(k));
+    out += "===========================\n";
+    return lineEnds(out, st);
+}
+
+std::string expectedScript(const ScopeCaptureInput &in, const RuntimeStyle &st)
+{
+    std::string out = "var Vertical1Units='V'\n";
+    out += "var Vertical1Scale=" + formatAs(st, "%9G", in.scale1) + "\n";
+    out += "var Vertical1Position=" + formatAs(st, "%9G", in.offset1) + "\n";
+    out += "var Vertical2Units='V'\n";
+    out += "var Vertical2Scale=" + formatAs(st, "%9G", in.scale2) + "\n";
+    out += "var Vertical2Position=" + formatAs(st, "%9G", in.offset2) + "\n";
+    out += "var displayOffset1=-Vertical1Position*1.0/Vertical1Scale*50.0\n";
+    out += "var displayOffset2=+Vertical2Position*1.0/Vertical2Scale*50.0\n";
+    out += "timeInterval=" + formatAs(st, "%e", in.interval1) + "\n";
+    for (int k = 0; k < 4000; ++k)
+        out += format("gbF( 'pelmora','scopecap@bench','Sun Feb  22 10:30:47 UTC 2015 ','127.0.0.1',%d,%d,0,0,'%d');\n",
+                      in.ch1.at(k), in.ch2.at(k), k);
+    return lineEnds(out, st);
+}
+
+std::string expectedSelfTestAndBanner(const RuntimeStyle &st)
+{
+    std::string out;
+    const double values[] = {0, 2.5e-06, 0, 20};
+    for (double v : values)
+        out += "wanted value = " + formatAs(st, "%g", v) + "\n";
+    for (int i = 0; i < 3; ++i)
+        out += "wanted Bvalue = 12340\n";
+    out += "\n++++++++++\nUSB-ISS and MAX2719 TCC version:-\t\n++++++++++\n";
+    return lineEnds(out, st);
+}
+
+static std::string sendLines(const char *command)
+{
+    return std::string("\n\n==============================================\n\r") + "\n\r ScopeSendCmd: " + command + " \n\r";
+}
+
+std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyle &st)
+{
+    std::string out;
+    out += " serial port COM9 connect OK \n\r";
+    out += " serial port COM9 connect OK \n\r";
+    out += "Polling waveform....\n";
+    out += sendLines("*LRN?\r");
+    out += sendLines(":acquire1:memory?\r");
+    out += sendLines(":acquire2:memory?\r");
+    out += "count_rd: 8014 8014 \n";
+    out += format("count_rd: 8014 8014 TimeInterval:%f %f \n", (double)in.interval1, (double)in.interval2);
+    auto trace = [&](const char *label, const std::string &h, int channelByte) {
+        return format("%s:T:%c a:%c b: %c%c%c%c d:%c \n", label, h[0], h[1], h[2], h[3], h[4], h[5], channelByte + '0');
+    };
+    out += trace("tr1", in.header1, in.channelByte1);
+    out += trace("tr2", in.header2, in.channelByte2);
+    out += format("\nchannel:%c", in.channelByte1 + '0');
+    out += format("\nchannel:%c", in.channelByte2 + '0');
+    for (int k = 0; k < 4000; ++k) {
+        if (k % 16 == 0)
+            out += "\n";
+        int s1 = in.ch1.at(k);
+        // the trace puts a '1' at column (s1 + 128) / 2, left-justified when that is negative
+        int width = (s1 + 128) / 2;
+        std::string bar = width > 1 ? std::string(width - 1, ' ') + "1" : width < -1 ? "1" + std::string(-width - 1, ' ') : "1";
+        out += format("%5d,%3d,%3d,", 2 * k, s1, in.ch2.at(k)) + bar + "\n";
+    }
+    out += "\n";
+    return expectedSelfTestAndBanner(st) + lineEnds(out, st);
+}
+
+std::string withoutBlockReadLines(const std::string &log)
+{
+    std::string out;
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find('\n', start);
+        size_t next = end == std::string::npos ? log.size() : end + 1;
+        std::string line = log.substr(start, next - start);
+        if (!(line.rfind("count_rd: ", 0) == 0 && line.find(" countGot: ") != std::string::npos))
+            out += line;
+        start = next;
+    }
+    return out;
+}
