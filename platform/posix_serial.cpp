@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -27,6 +28,8 @@ struct OpenPort {
     DWORD dtrControl = DTR_CONTROL_ENABLE;
     DWORD rtsControl = RTS_CONTROL_ENABLE;
     DWORD abortOnError = 0;
+    bool stateSet = false;
+    DCB state{}; // what SetCommState last applied; a pty keeps no character size or parity
 };
 
 constexpr int kMaxPorts = 64;
@@ -130,12 +133,13 @@ DWORD codeToBaud(speed_t code)
     return 0;
 }
 
-// Parses "COMn" (or "\\.\COMn") with n >= 1 written without leading zeros.
+// Parses "COMn" (or "\\.\COMn"; any letter case, as Windows device names are)
+// with n >= 1 written without leading zeros.
 bool comNumber(const char *name, unsigned *number)
 {
     if (strncmp(name, "\\\\.\\", 4) == 0)
         name += 4;
-    if (strncmp(name, "COM", 3) != 0)
+    if (strncasecmp(name, "COM", 3) != 0)
         return false;
     const char *digits = name + 3;
     if (*digits < '1' || *digits > '9')
@@ -150,20 +154,20 @@ bool comNumber(const char *name, unsigned *number)
     return true;
 }
 
-void setModemLines(OpenPort &p)
+bool hasModemLines(int fd)
 {
     int lines = 0;
+    return ioctl(fd, TIOCMGET, &lines) == 0;
+}
+
+void setModemLines(OpenPort &p)
+{
     // a pseudo-terminal has no modem lines; that is not an error
-    if (ioctl(p.fd, TIOCMGET, &lines) != 0)
+    if (!hasModemLines(p.fd))
         return;
     int dtr = TIOCM_DTR, rts = TIOCM_RTS;
     ioctl(p.fd, p.dtrControl == DTR_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &dtr);
     ioctl(p.fd, p.rtsControl == RTS_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &rts);
-}
-
-bool isHangupErrno(int err)
-{
-    return err == EIO || err == ENXIO || err == EPIPE || err == ENODEV || err == EBADF;
 }
 
 } // namespace
@@ -279,6 +283,13 @@ BOOL GetCommState(HANDLE h, LPDCB dcb)
     dcb->XoffChar = (char)tio.c_cc[VSTOP];
     dcb->XonLim = 2048;
     dcb->XoffLim = 512;
+    if (p->stateSet) {
+        // the port reports the settings it was given, as a Windows driver does
+        dcb->ByteSize = p->state.ByteSize;
+        dcb->Parity = p->state.Parity;
+        dcb->StopBits = p->state.StopBits;
+        dcb->BaudRate = p->state.BaudRate;
+    }
     return TRUE;
 }
 
@@ -324,12 +335,23 @@ BOOL SetCommState(HANDLE h, LPDCB dcb)
         return FALSE;
     }
     if (tcsetattr(p->fd, TCSANOW, &tio) != 0) {
-        lastError = errno == EINVAL ? ERROR_INVALID_PARAMETER : ERROR_GEN_FAILURE;
-        return FALSE;
+        int err = errno;
+        // A pseudo-terminal has no character framing: it keeps CS8 without parity and
+        // the C library reports that as EINVAL. Accept it when the rest took effect.
+        termios now;
+        bool framingOnly = err == EINVAL && tcgetattr(p->fd, &now) == 0 && cfgetospeed(&now) == speed &&
+                           (now.c_lflag & ICANON) == 0 && now.c_cc[VMIN] == 0 && now.c_cc[VTIME] == 0 &&
+                           (now.c_cflag & (CSIZE | PARENB)) == CS8 && !hasModemLines(p->fd);
+        if (!framingOnly) {
+            lastError = err == EINVAL ? ERROR_INVALID_PARAMETER : ERROR_GEN_FAILURE;
+            return FALSE;
+        }
     }
     p->dtrControl = dcb->fDtrControl;
     p->rtsControl = dcb->fRtsControl;
     p->abortOnError = dcb->fAbortOnError;
+    p->state = *dcb;
+    p->stateSet = true;
     setModemLines(*p);
     return TRUE;
 }
@@ -390,24 +412,22 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED o
     int64_t lastByteAt = 0;
     unsigned char *out = (unsigned char *)buffer;
 
+    // In raw mode with VMIN = VTIME = 0 a tty read returns 0 when nothing is waiting,
+    // so 0 bytes means a hang-up only right after poll said the line was readable.
+    bool pollSaidReadable = false;
     for (;;) {
         ssize_t r = read(p->fd, out + count, toRead - count);
         if (r > 0) {
             count += (DWORD)r;
             lastByteAt = nowMs();
+            pollSaidReadable = false;
             if (count == toRead || immediate || firstByteOnly)
                 break;
             continue;
         }
-        bool hangup = (r == 0);
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            if (!isHangupErrno(errno)) {
-                lastError = ERROR_GEN_FAILURE;
-                *got = count;
-                return count > 0;
-            }
-            hangup = true;
-        }
+        bool hangup = (r == 0 && pollSaidReadable);
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            hangup = true; // EIO and the like: the device or the other side went away
         if (hangup) {
             lastError = ERROR_GEN_FAILURE;
             *got = count;
@@ -442,6 +462,7 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED o
             *got = count;
             return count > 0;
         }
+        pollSaidReadable = rc > 0;
     }
     *got = count;
     return TRUE;

@@ -19,6 +19,19 @@ int sleeps = 0;
 long long slept = 0;
 int32_t clockNow = 0;
 const HANDLE kHandle = (HANDLE)(intptr_t)7;
+std::string failingCall;
+unsigned failingError = 0;
+DCB commState{};
+COMMTIMEOUTS timeouts{};
+
+bool failsNow(const char *call)
+{
+    if (failingCall != call)
+        return false;
+    failingCall.clear();
+    lastError = failingError;
+    return true;
+}
 
 bool valid(HANDLE h)
 {
@@ -43,9 +56,20 @@ void reset()
     clears = 0;
     sleeps = 0;
     slept = 0;
+    failingCall.clear();
+    commState = DCB{};
+    timeouts = COMMTIMEOUTS{};
 }
 
 void setOpenFails(unsigned error) { failOpen = error; }
+void setCallFails(const std::string &call, unsigned error)
+{
+    failingCall = call;
+    failingError = error;
+}
+bool portOpen() { return isOpen; }
+DCB lastCommState() { return commState; }
+COMMTIMEOUTS lastTimeouts() { return timeouts; }
 void queue(const std::vector<unsigned char> &piece) { pieces.push_back(piece); }
 void queue(const std::string &piece) { pieces.emplace_back(piece.begin(), piece.end()); }
 
@@ -76,20 +100,39 @@ HANDLE CreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HA
     return kHandle;
 }
 
-BOOL SetupComm(HANDLE h, DWORD, DWORD) { return valid(h); }
+BOOL SetupComm(HANDLE h, DWORD, DWORD) { return valid(h) && !failsNow("SetupComm"); }
 
 BOOL GetCommState(HANDLE h, LPDCB dcb)
 {
-    if (!valid(h))
+    if (!valid(h) || failsNow("GetCommState"))
         return FALSE;
+    // what a driver might report: fields the program does not set must come through
     memset(dcb, 0, sizeof *dcb);
     dcb->DCBlength = sizeof *dcb;
     dcb->BaudRate = 9600;
     dcb->ByteSize = 8;
+    dcb->fBinary = 1;
+    dcb->fOutX = 1;
+    dcb->fInX = 1;
+    dcb->fOutxCtsFlow = 1;
+    dcb->fOutxDsrFlow = 1;
+    dcb->fDtrControl = DTR_CONTROL_ENABLE;
+    dcb->fRtsControl = RTS_CONTROL_ENABLE;
+    dcb->StopBits = TWOSTOPBITS;
+    dcb->XonLim = 2048;
+    dcb->XoffLim = 512;
+    dcb->XonChar = 0x11;
+    dcb->XoffChar = 0x13;
     return TRUE;
 }
 
-BOOL SetCommState(HANDLE h, LPDCB) { return valid(h); }
+BOOL SetCommState(HANDLE h, LPDCB dcb)
+{
+    if (!valid(h) || failsNow("SetCommState"))
+        return FALSE;
+    commState = *dcb;
+    return TRUE;
+}
 BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
 {
     if (!valid(h))
@@ -97,7 +140,13 @@ BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
     memset(t, 0, sizeof *t);
     return TRUE;
 }
-BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS) { return valid(h); }
+BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
+{
+    if (!valid(h) || failsNow("SetCommTimeouts"))
+        return FALSE;
+    timeouts = *t;
+    return TRUE;
+}
 
 BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED)
 {

@@ -3,6 +3,8 @@
 // Its clock jumps ahead on every reading, so waits cost no time.
 #pragma once
 
+#include "winapi.h"
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,12 @@ namespace fakePort {
 
 void reset();                                  // no port open, nothing queued or written
 void setOpenFails(unsigned error);             // the next CreateFileA fails with this error
+// The next call of the named function ("SetupComm", "GetCommState", "SetCommState",
+// "SetCommTimeouts") fails with this error.
+void setCallFails(const std::string &call, unsigned error);
+bool portOpen();                               // a handle is open (not yet closed)
+DCB lastCommState();                           // what SetCommState was given
+COMMTIMEOUTS lastTimeouts();                   // what SetCommTimeouts was given
 // Queues one reply piece: each ReadFile takes bytes from the first piece only; an
 // empty piece is one read that times out with nothing.
 void queue(const std::vector<unsigned char> &piece);

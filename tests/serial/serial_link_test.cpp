@@ -1,0 +1,200 @@
+// The serial link's logic against the in-memory port: every failure path of the
+// open, the settings it makes, and the block read's counting.
+#include "capture_stdout.h"
+#include "fake_port.h"
+#include "serial.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SerialLink : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fakePort::reset();
+        serialState = SerialState{};
+    }
+    std::string openLog(int port = 9, char bits = '8', char parity = 'N', HANDLE *result = nullptr)
+    {
+        StdoutCapture capture;
+        HANDLE h = openComPort(port, 19200, bits, parity);
+        if (result != nullptr)
+            *result = h;
+        return capture.finish();
+    }
+};
+
+TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
+{
+    struct Case {
+        const char *call;
+        std::string line;
+    } cases[] = {
+        {"SetupComm", "serial port COM9 SetupComm fail  31\n\r"},
+        {"GetCommState", "serial port COM9  GetCommState fail  31\n\r"},
+        {"SetCommState", "serial port COM9  SetCommState fail  31\n\r"},
+        {"SetCommTimeouts", "serial port COM9 SetCommTimeouts fail  31\n\r"},
+    };
+    for (const Case &c : cases) {
+        fakePort::reset();
+        fakePort::setCallFails(c.call, 31);
+        HANDLE h = (HANDLE)1;
+        EXPECT_EQ(openLog(9, '8', 'N', &h), c.line) << c.call;
+        EXPECT_EQ(h, nullptr) << c.call;
+        EXPECT_FALSE(fakePort::portOpen()) << c.call << ": the port must not stay locked";
+        EXPECT_NE(serialState.hComm, nullptr) << c.call << ": hComm keeps the handle";
+    }
+}
+
+TEST_F(SerialLink, ConnectFailCarriesPortNameAndSystemError)
+{
+    fakePort::setOpenFails(2);
+    HANDLE h = (HANDLE)1;
+    EXPECT_EQ(openLog(9, '8', 'N', &h), "serial port COM9 connect fail COM9 error 2\n\r");
+    EXPECT_EQ(h, nullptr);
+    EXPECT_EQ(serialState.hComm, INVALID_HANDLE_VALUE); // stored even when the open fails
+
+    fakePort::setOpenFails(5);
+    EXPECT_EQ(openLog(3), "serial port COM3 connect fail COM3 error 5\n\r");
+}
+
+TEST_F(SerialLink, PortTenAndAboveGiveANameThatIsNoDigit)
+{
+    // the POSIX layer refuses "COM:"; the fake accepts anything, so check the name printed
+    fakePort::setOpenFails(2);
+    EXPECT_EQ(openLog(10), std::string("serial port COM10 connect fail COM: error 2\n\r"));
+}
+
+TEST_F(SerialLink, SettingsMadeAndSettingsLeftAlone)
+{
+    HANDLE h = nullptr;
+    EXPECT_EQ(openLog(9, '8', 'E', &h), " serial port COM9 connect OK \n\r");
+    EXPECT_NE(h, nullptr);
+    DCB d = fakePort::lastCommState();
+    EXPECT_EQ(d.BaudRate, 19200u);
+    EXPECT_EQ(d.ByteSize, 8);
+    EXPECT_EQ(d.Parity, EVENPARITY);
+    EXPECT_EQ(d.StopBits, ONESTOPBIT);
+    EXPECT_EQ(d.fAbortOnError, 1u);
+    EXPECT_EQ(d.fOutX, 0u);
+    EXPECT_EQ(d.fInX, 0u);
+    EXPECT_EQ(d.fOutxCtsFlow, 0u);
+    EXPECT_EQ(d.fOutxDsrFlow, 0u);
+    EXPECT_EQ(d.fRtsControl, (DWORD)RTS_CONTROL_DISABLE);
+    EXPECT_EQ(d.fDtrControl, (DWORD)DTR_CONTROL_DISABLE);
+    // not the program's to set: as the driver reported them
+    EXPECT_EQ(d.fBinary, 1u);
+    EXPECT_EQ(d.XonLim, 2048);
+    EXPECT_EQ(d.XoffLim, 512);
+    EXPECT_EQ(d.XonChar, 0x11);
+    COMMTIMEOUTS t = fakePort::lastTimeouts();
+    EXPECT_EQ(t.ReadIntervalTimeout, 100u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 100u);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 1u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 5u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 1u);
+    // a stale line error from an earlier user is cleared once at the open
+    EXPECT_EQ(fakePort::clearCommErrorCalls(), 1);
+}
+
+TEST_F(SerialLink, DataBitsAndParityCharacters)
+{
+    const struct {
+        char bits, parity;
+        int size, code;
+    } cases[] = {{'7', 'O', 7, ODDPARITY}, {'8', 'N', 8, NOPARITY}, {'9', '1', 8, NOPARITY}, {'7', 'e', 7, NOPARITY}};
+    for (const auto &c : cases) {
+        fakePort::reset();
+        openLog(9, c.bits, c.parity);
+        EXPECT_EQ(fakePort::lastCommState().ByteSize, c.size) << c.bits;
+        EXPECT_EQ(fakePort::lastCommState().Parity, c.code) << c.parity;
+    }
+}
+
+TEST_F(SerialLink, CloseLeavesTheHandleValue)
+{
+    openLog();
+    HANDLE h = serialState.hComm;
+    closeComPort(9);
+    EXPECT_FALSE(fakePort::portOpen());
+    EXPECT_EQ(serialState.hComm, h);
+    closeComPort(9); // a second close does nothing visible
+}
+
+TEST_F(SerialLink, BlockReadAllowsTwoEmptyReadsInAllNotInARow)
+{
+    openLog();
+    fakePort::queue(std::string(10, 'a'));
+    fakePort::queue(std::string());
+    fakePort::queue(std::string(5, 'b'));
+    fakePort::queue(std::string());
+    fakePort::queue(std::string(5, 'c')); // never read: the second empty read ended the block
+    char buf[100];
+    StdoutCapture capture;
+    EXPECT_EQ(readBlock(9, buf, 100), 15u);
+    EXPECT_EQ(capture.finish(), "count_rd: 10 countGot: 10 want: 100 loop: 2\n"
+                                "count_rd: 0 countGot: 10 want: 100 loop: 1\n"
+                                "count_rd: 5 countGot: 15 want: 100 loop: 1\n"
+                                "count_rd: 0 countGot: 15 want: 100 loop: 0\n");
+    // each read asks only for what is still missing
+    std::vector<unsigned> asked = fakePort::readRequests();
+    EXPECT_EQ(asked, (std::vector<unsigned>{100, 90, 90, 85}));
+    // a line error after an empty read is cleared so it cannot fail the rest
+    EXPECT_EQ(fakePort::clearCommErrorCalls(), 1 + 2);
+}
+
+TEST_F(SerialLink, BlockReadStopsAsSoonAsAllBytesCame)
+{
+    openLog();
+    fakePort::queue(std::string(6, 'x'));
+    fakePort::queue(std::string(8, 'y'));
+    fakePort::queue(std::string(3, 'z'));
+    char buf[14];
+    StdoutCapture capture;
+    EXPECT_EQ(readBlock(9, buf, 14), 14u);
+    EXPECT_EQ(capture.finish(), "count_rd: 6 countGot: 6 want: 14 loop: 2\n"
+                                "count_rd: 8 countGot: 14 want: 14 loop: 2\n");
+}
+
+TEST_F(SerialLink, TransfersCountIntoTheirOwnCounters)
+{
+    openLog();
+    serialState.ioBuf[0] = 1;
+    serialState.ioBuf[1] = 2;
+    StdoutCapture capture;
+    sendIoBuf(9, 2);
+    writeBytes(9, "abcd", 4);
+    EXPECT_EQ(capture.finish(), " iBytesWritten: 2 \n"); // writeBytes logs nothing
+    EXPECT_EQ(serialState.sendIoBufWritten, 2u);
+    EXPECT_EQ(serialState.writeBytesWritten, 4u);
+    fakePort::queue(std::string("\x07\x02", 2));
+    readIoBuf(9, 3);
+    EXPECT_EQ(serialState.readIoBufRead, 2u);
+    EXPECT_EQ(serialState.sendIoBufWritten, 2u);
+    auto frames = fakePort::writes();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], (std::vector<unsigned char>{1, 2}));
+    EXPECT_EQ(std::string(frames[1].begin(), frames[1].end()), "abcd");
+}
+
+TEST_F(SerialLink, WaitTicksZeroReadsTheClockOnceOrTwice)
+{
+    int32_t before = platformClockMs();
+    waitTicks(0);
+    int32_t after = platformClockMs();
+    // the fake clock moves 250 ms per reading: one or two readings inside waitTicks
+    EXPECT_GE(after - before, 2 * 250);
+    EXPECT_LE(after - before, 3 * 250);
+}
+
+TEST_F(SerialLink, WaitTicksWaitsUntilTheTargetIsReached)
+{
+    int32_t before = platformClockMs();
+    waitTicks(600);
+    int32_t after = platformClockMs();
+    EXPECT_GE(after - before, 600 + 250);
+    EXPECT_LE(after - before, 600 + 3 * 250);
+}
+
+} // namespace
