@@ -1,0 +1,123 @@
+// Fuzz target: sample-block decode and the dual-channel export (scopeExportDual),
+// plus the setting-code tables with arbitrary floats.
+// Input: channel character, count (4 bytes), a float's bits (4 bytes, big-endian)
+// for the tables, the channel-1 and channel-2 blocks (8014 bytes each, missing
+// bytes zero), then the settings text (at most 700 bytes; it ends at its first NUL).
+// The export writes ./op_scope.csv and ./gbookFtemp.js into a private temporary
+// directory (on tmpfs where there is one) that the process enters at start.
+#include "fuzz_support.h"
+#include "scope.h"
+
+#include <math.h>
+#include <string.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static char tempDir[64];
+
+static void removeTempDir()
+{
+    unlink("op_scope.csv");
+    unlink("gbookFtemp.js");
+    if (tempDir[0] != '\0')
+        rmdir(tempDir);
+}
+
+// The last bytes of a file, or "" when it cannot be read.
+static std::string fileTail(const char *name, size_t n)
+{
+    FILE *f = fopen(name, "rb");
+    if (f == NULL)
+        return "";
+    std::string tail(n, '\0');
+    if (fseek(f, -(long)n, SEEK_END) != 0 || fread(tail.data(), 1, n, f) != n)
+        tail.clear();
+    fclose(f);
+    return tail;
+}
+
+// The tables as the oscilloscope's manual gives them, for codes 0 to 7.
+static const char *const kProbes[6] = {"1X", "10X", "100X", "", "", ""};
+static const char *const kModes[8] = {"Main", "Window", "WinZoom", "Roll", "XY", "", "", ""};
+
+static void checkTables(float code)
+{
+    const char *probe = probeName(code);
+    const char *mode = horizontalModeName(code);
+    FUZZ_CHECK(probe != NULL && mode != NULL, "a table gave no text for %g", (double)code);
+    // inside a table the code truncates toward zero; outside, any short text will do
+    if (code >= 0.0f && code < 6.0f)
+        FUZZ_CHECK(strcmp(probe, kProbes[(int)code]) == 0, "probe %g gave \"%s\"", (double)code, probe);
+    else
+        FUZZ_CHECK(strlen(probe) < 8, "probe %g gave a long text", (double)code);
+    if (code >= 0.0f && code < 8.0f)
+        FUZZ_CHECK(strcmp(mode, kModes[(int)code]) == 0, "mode %g gave \"%s\"", (double)code, mode);
+    else
+        FUZZ_CHECK(strlen(mode) < 8, "mode %g gave a long text", (double)code);
+}
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzQuietStdout();
+    struct stat st;
+    const char *base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+    snprintf(tempDir, sizeof tempDir, "%s/scopecap-fuzz-XXXXXX", base);
+    if (mkdtemp(tempDir) == NULL || chdir(tempDir) != 0) {
+        perror("fuzz: cannot make or enter a temporary directory");
+        abort();
+    }
+    atexit(removeTempDir);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput in{data, size};
+    const char channel = (char)in.byte();
+    const uint32_t count = in.u32();
+    uint8_t codeBytes[4];
+    in.take(codeBytes, 4);
+    // exactly-sized heap blocks, so a read past a block is an AddressSanitizer report
+    unsigned char *block1 = (unsigned char *)malloc(kWaveBlockSize);
+    unsigned char *block2 = (unsigned char *)malloc(kWaveBlockSize);
+    in.take(block1, kWaveBlockSize);
+    in.take(block2, kWaveBlockSize);
+    const size_t textLength = in.size < kSettingsReplyMax ? in.size : kSettingsReplyMax;
+    char *settings = (char *)malloc(textLength + 1);
+    in.take(settings, textLength);
+    settings[textLength] = '\0';
+
+    float code;
+    const uint32_t codeBits = (uint32_t)codeBytes[0] << 24 | (uint32_t)codeBytes[1] << 16 |
+                              (uint32_t)codeBytes[2] << 8 | codeBytes[3];
+    memcpy(&code, &codeBits, sizeof code);
+    checkTables(code);
+    checkTables(-code);
+    checkTables(code * 1e30f); // huge and infinite
+    checkTables(nanf(""));
+
+    // the same four bytes placed as a block's interval field read back as that float
+    unsigned char probeBlock[kWaveBlockSize] = {};
+    memcpy(probeBlock + 6, codeBytes, 4);
+    const float interval = waveBlockInterval(probeBlock);
+    FUZZ_CHECK(memcmp(&interval, &code, sizeof code) == 0, "interval bits differ");
+    for (int i = 0; i < 2 * kWaveSamples; i += 2) {
+        const int s = waveBlockSample(block1, i);
+        const int expected = block1[14 + i] < 0x80 ? block1[14 + i] * 256 + block1[15 + i]
+                                                   : (block1[14 + i] - 256) * 256 + block1[15 + i];
+        FUZZ_CHECK(s == expected, "sample at offset %d read as %d, expected %d", i, s, expected);
+    }
+
+    unlink("op_scope.csv");
+    unlink("gbookFtemp.js");
+    scopeExportDual(channel, settings, block1, block2, count);
+    FUZZ_CHECK(fileTail("op_scope.csv", 28) == "===========================\n", "the CSV file is not complete");
+    FUZZ_CHECK(fileTail("gbookFtemp.js", 9) == "'3999');\n",
+               "the script file is not complete");
+
+    free(settings);
+    free(block1);
+    free(block2);
+    return 0;
+}
