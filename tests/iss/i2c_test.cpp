@@ -1,0 +1,142 @@
+// I2C device routines: frames to the SRF08, the display with keypad and the device at 0A.
+#include "iss.h"
+#include "iss_fixture.h"
+
+using I2cDevices = IssTest;
+
+TEST_F(I2cDevices, Srf08RangesWaitsReadsSixRegistersAndDrawsTheBar)
+{
+    fakePort::queue(hexBytes("01"));                // status of the ranging command
+    fakePort::queue(hexBytes("00 00 01 2C 00 64")); // first echo 300 cm, second 100 cm
+    StdoutCapture out;
+    int ticks = ticksDuring([] { srf08Range(9); });
+    // the second echo comes first in the line; the bar is 300 / 4 = 75 wide
+    std::string bar = std::string(74, '0') + "1";
+    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " + bar + "+\n");
+    EXPECT_EQ(fakePort::writes(), (std::vector<Bytes>{hexBytes("55 E0 00 01 51"), hexBytes("55 E1 00 06")}));
+    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{1, 6}));
+    EXPECT_GE(ticks, 600);
+    EXPECT_LT(ticks, 2000);
+}
+
+TEST_F(I2cDevices, Srf08DistancesAreUnsigned16BitValues)
+{
+    fakePort::queue(hexBytes("01"));
+    fakePort::queue(hexBytes("05 80 FF FF 80 00"));
+    StdoutCapture out;
+    srf08Range(9);
+    std::string text = out.finish();
+    // 0xFFFF is 65535 (not -1) and draws a bar of 16383 characters
+    std::string expected = " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 032768 cm,  065535 cm " +
+                           std::string(16382, '0') + "1+\n";
+    EXPECT_EQ(text.size(), expected.size());
+    EXPECT_TRUE(text == expected) << text.substr(0, 120);
+}
+
+TEST_F(I2cDevices, Srf08EchoesBelowFourCentimetresDrawJustTheOne)
+{
+    fakePort::queue(hexBytes("01"));
+    fakePort::queue(hexBytes("05 80 00 03 00 00"));
+    StdoutCapture out;
+    srf08Range(9);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000000 cm,  000003 cm 1+\n");
+}
+
+TEST_F(I2cDevices, DispWriteSendsTheCountThenTheTextInASecondWrite)
+{
+    fakePort::queue(hexBytes("01"));
+    StdoutCapture out;
+    dispWrite(9, 12, "Twenty characters ok");
+    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n");
+    std::vector<Bytes> writes = fakePort::writes();
+    ASSERT_EQ(writes.size(), 2u);
+    // 21: the command byte and the 20 characters; no terminator follows the text
+    EXPECT_EQ(writes[0], hexBytes("55 C6 00 15 0C"));
+    EXPECT_EQ(std::string(writes[1].begin(), writes[1].end()), "Twenty characters ok");
+    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
+}
+
+TEST_F(I2cDevices, DispWriteWithNoTextSendsOnlyTheCommandByte)
+{
+    fakePort::queue(hexBytes("01"));
+    StdoutCapture out;
+    dispWrite(9, 0, "");
+    out.finish();
+    EXPECT_EQ(fakePort::written(), hexBytes("55 C6 00 01 00"));
+    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
+}
+
+TEST_F(I2cDevices, KeypadPollReturnsTheSecondByteAndLogsAllFour)
+{
+    fakePort::queue(hexBytes("00 05 00 03"));
+    StdoutCapture out;
+    int keys = 0;
+    int ticks = ticksDuring([&] { keys = setModeIICpollDisp(9); });
+    EXPECT_EQ(keys, 5); // keys 1 and 3
+    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \n");
+    EXPECT_EQ(fakePort::written(), hexBytes("54 C7 04"));
+    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{4});
+    EXPECT_GE(ticks, 600);
+    EXPECT_LT(ticks, 2000);
+}
+
+TEST_F(I2cDevices, KeypadBytesAboveSevenFAreUnsigned)
+{
+    fakePort::queue(hexBytes("1C FF 80 12"));
+    StdoutCapture out;
+    EXPECT_EQ(setModeIICpollDisp(9), 255);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 1C FF   80 12 \n");
+}
+
+TEST_F(I2cDevices, PixelBlockWriteSendsThe37ByteRecordAndKeepsABlankAfterIt)
+{
+    fakePort::queue(hexBytes("01"));
+    StdoutCapture out;
+    int result = -1;
+    int ticks = ticksDuring([&] { result = pixelBlockWrite(9); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 37 \n pp: 37 33,  32 \n");
+    Bytes frame = hexBytes("55 0A 10 21 05 FF FF FF FF FF 7F FF 7F 7F FF 7F FF");
+    appendRepeated(frame, {0x7F}, 19);
+    frame.push_back(0xFF);
+    EXPECT_EQ(fakePort::writes(), std::vector<Bytes>{frame});
+    EXPECT_EQ(serialState.ioBuf[37], 0x20);
+    EXPECT_EQ(serialState.ioBuf[38], kStale) << "nothing past the blank is touched";
+    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
+    EXPECT_GE(ticks, 600);
+    EXPECT_LT(ticks, 2000);
+}
+
+TEST_F(I2cDevices, PixelWriteSendsSevenRecordBytesAndLogsTheAck)
+{
+    fakePort::queue(hexBytes("01"));
+    serialState.ioBuf[37] = 0;
+    StdoutCapture out;
+    int ticks = ticksDuring([] { EXPECT_EQ(pixelWrite(9, 4, 4, 255, 64, 0), 0); });
+    EXPECT_EQ(out.finish(), " iBytesWritten: 11 \n pp: 11 7,  0 ack:1\n");
+    EXPECT_EQ(fakePort::writes(), std::vector<Bytes>{hexBytes("55 0A 10 07 00 04 04 FF 40 00 20")});
+    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST_F(I2cDevices, PixelWriteTakesLowBytesAndLogsWhatTheBlockWriteLeftAt37)
+{
+    fakePort::queue(hexBytes("01"));
+    fakePort::queue(hexBytes("00"));
+    StdoutCapture out;
+    pixelBlockWrite(9);
+    pixelWrite(9, 0x104, -1, 0x200, 0x7F, 0x80);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:0\n");
+    ASSERT_EQ(fakePort::writes().size(), 2u);
+    EXPECT_EQ(fakePort::writes()[1], hexBytes("55 0A 10 07 00 04 FF 00 7F 80 20"));
+}
+
+// No reply at all: the status byte printed is the frame's own first byte.
+TEST_F(I2cDevices, MissingRepliesLeaveTheFrameBytesInTheLog)
+{
+    StdoutCapture out;
+    EXPECT_EQ(setModeIICpollDisp(9), 0xC7);
+    pixelWrite(9, 1, 2, 3, 4, 5);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 54 C7   04 EE \n"
+                            " iBytesWritten: 11 \n pp: 11 7,  238 ack:85\n");
+}

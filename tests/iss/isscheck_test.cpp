@@ -1,0 +1,258 @@
+// isscheck as a program: its command line, no adapter at all, and an adapter
+// scripted frame by frame on a pseudo-terminal.
+#include "iss_fixture.h"
+#include "pty_pair.h"
+#include "run_program.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string isscheck() { return buildDir() + "/app/isscheck"; }
+
+// COMn pointing nowhere, so a test never reaches a real serial port by accident.
+std::map<std::string, std::string> noAdapter()
+{
+    return {{"COM9", "/nonexistent/isscheck-no-adapter"}, {"COM3", "/nonexistent/isscheck-no-adapter"}};
+}
+
+std::string connectOk(int port) { return " serial port COM" + std::to_string(port) + " connect OK \n\r"; }
+
+struct Step {
+    size_t expect; // bytes of the frame the program must send
+    Bytes reply;   // what the adapter answers; empty: it stays silent
+};
+
+// Plays the adapter on the master side of a pty: takes each frame, answers it.
+class ScriptedAdapter {
+public:
+    ScriptedAdapter(std::initializer_list<Step> steps) : steps_(steps)
+    {
+        thread_ = std::thread([this] { play(); });
+    }
+    ~ScriptedAdapter() { stop(); }
+    ScriptedAdapter(const ScriptedAdapter &) = delete;
+    ScriptedAdapter &operator=(const ScriptedAdapter &) = delete;
+
+    std::string path() const { return pty_.slavePath(); }
+    // Everything the program sent, once it is gone.
+    Bytes received()
+    {
+        stop();
+        return Bytes(received_.begin(), received_.end());
+    }
+
+private:
+    void stop()
+    {
+        stopping_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    void play()
+    {
+        auto deadline = std::chrono::steady_clock::now() + 20s;
+        for (const Step &step : steps_) {
+            std::string frame;
+            while (frame.size() < step.expect && !stopping_ && std::chrono::steady_clock::now() < deadline)
+                frame += pty_.read(step.expect - frame.size(), 50ms);
+            received_ += frame;
+            if (frame.size() < step.expect)
+                return;
+            if (!step.reply.empty())
+                pty_.write(step.reply);
+        }
+        // anything sent beyond the script
+        while (!stopping_)
+            received_ += pty_.read(64, 50ms);
+    }
+
+    ptyPair pty_;
+    std::vector<Step> steps_;
+    std::string received_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+ProgramRun runAgainst(ScriptedAdapter &adapter, const std::vector<std::string> &args)
+{
+    return runProgram(isscheck(), args, {{"COM9", adapter.path()}}, "", 60s);
+}
+
+bool oneLine(const std::string &text) { return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1; }
+
+} // namespace
+
+TEST(IsscheckCommandLine, HelpDescribesEveryCommandAndOptionOnStandardOutput)
+{
+    ProgramRun run = runProgram(isscheck(), {"--help"}, noAdapter());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char *word : {"usage: isscheck", "info", "leds", "range", "display TEXT", "keys", "pixels", "--port N",
+                             "--walk-rows N", "COM9", "64"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(runProgram(isscheck(), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
+}
+
+TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frob"},
+        {"INFO"},
+        {"--port", "10", "info"},
+        {"--port", "-1", "info"},
+        {"--port", "x", "info"},
+        {"--port", "9x", "info"},
+        {"--port", "", "info"},
+        {"info", "--port"},
+        {"--verbose", "info"},
+        {"info", "extra"},
+        {"display"},
+        {"display", "one", "two"},
+        {"display", std::string(60, 'x')},
+        {"leds", "--walk-rows", "0"},
+        {"leds", "--walk-rows", "9"},
+    };
+    for (const auto &args : bad) {
+        std::string shown;
+        for (const auto &a : args)
+            shown += "'" + a + "' ";
+        ProgramRun run = runProgram(isscheck(), args, noAdapter());
+        EXPECT_EQ(run.exitStatus, 64) << shown;
+        EXPECT_TRUE(oneLine(run.err)) << shown << run.err;
+        EXPECT_EQ(run.out, "") << shown << "(the port is not even opened)";
+    }
+}
+
+TEST(IsscheckNoAdapter, PortThatDoesNotExistGivesTheConnectFailLineAndStatus1)
+{
+    ProgramRun run = runProgram(isscheck(), {"info"}, noAdapter());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "serial port COM9 connect fail COM9 error 2\n\r");
+    EXPECT_NE(run.err.find("COM9"), std::string::npos);
+
+    ProgramRun other = runProgram(isscheck(), {"--port", "3", "leds"}, noAdapter());
+    EXPECT_EQ(other.exitStatus, 1);
+    EXPECT_EQ(other.out, "serial port COM3 connect fail COM3 error 2\n\r");
+}
+
+TEST(IsscheckScripted, InfoLogsVersionAndSerial)
+{
+    ScriptedAdapter adapter{{2, hexBytes("07 02 40")}, {2, Bytes{'0', '9', '1', '2', '3', '4', '5'}}};
+    ProgramRun run = runAgainst(adapter, {"info"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n"
+                                      " iBytesWritten: 2 \nISS:5A-03:ser: 30 39 31-32 33 34 35\n"
+                                      "ISS:5A-03:ser: 091-2345\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(adapter.received(), hexBytes("5A 01 5A 03"));
+}
+
+TEST(IsscheckScripted, SilentAdapterGivesNoReplyForTheVersionAndStatus2)
+{
+    ScriptedAdapter adapter{{2, {}}};
+    ProgramRun run = runAgainst(adapter, {"info"});
+    EXPECT_EQ(run.exitStatus, 2);
+    // the log line is still printed, with what ioBuf held: the frame and a zero
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n");
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("version"), std::string::npos) << run.err;
+    EXPECT_EQ(adapter.received(), hexBytes("5A 01")) << "nothing is sent after the empty reply";
+}
+
+TEST(IsscheckScripted, EmptySerialReplyGivesNoReplyForTheSerialAndStatus2)
+{
+    ScriptedAdapter adapter{{2, hexBytes("07 02 40")}, {2, {}}};
+    ProgramRun run = runAgainst(adapter, {"info"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("serial"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("ISS:5A-03:ser: 5A 03 40-00 00 00 00\n"), std::string::npos) << run.out;
+}
+
+TEST(IsscheckScripted, KeysPrintsTheKeysHeld)
+{
+    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}};
+    ProgramRun run = runAgainst(adapter, {"keys"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
+                                      " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n");
+    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00 54 C7 04"));
+}
+
+TEST(IsscheckScripted, KeysWithNoKeyOrEveryKeyHeld)
+{
+    ScriptedAdapter none{{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}};
+    ProgramRun run = runAgainst(none, {"keys"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with("\nkeys held: none\n")) << run.out;
+
+    ScriptedAdapter all{{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}};
+    run = runAgainst(all, {"keys"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with("\nkeys held: 1 2 3 4 5 6 7 8\n")) << run.out;
+}
+
+TEST(IsscheckScripted, ModeNotAcknowledgedGivesStatus2AndStopsThere)
+{
+    ScriptedAdapter adapter{{4, hexBytes("00 05")}};
+    ProgramRun run = runAgainst(adapter, {"range"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n");
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("not acknowledged"), std::string::npos) << run.err;
+    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00"));
+}
+
+TEST(IsscheckScripted, ShortKeypadReplyGivesStatus2WithoutAKeysLine)
+{
+    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {3, {}}};
+    ProgramRun run = runAgainst(adapter, {"keys"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.out.find("keys held"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+}
+
+TEST(IsscheckScripted, RangeRangesOnceInI2cMode)
+{
+    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}};
+    ProgramRun run = runAgainst(adapter, {"range"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 5 \n"
+                                      " iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
+                           std::string(74, '0') + "1+\n");
+    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06"));
+}
+
+TEST(IsscheckScripted, DisplayClearsAndWritesTheText)
+{
+    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}};
+    ProgramRun run = runAgainst(adapter, {"--port", "9", "display", "--", "--bench ok"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 5 \n");
+    Bytes expected = hexBytes("5A 02 60 00 55 C6 00 0B 0C");
+    for (char c : std::string("--bench ok"))
+        expected.push_back((unsigned char)c);
+    EXPECT_EQ(adapter.received(), expected);
+}
+
+TEST(IsscheckScripted, PixelsSendsTheBlockAndOnePixelRecord)
+{
+    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}};
+    ProgramRun run = runAgainst(adapter, {"pixels"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
+                                      " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
+    Bytes received = adapter.received();
+    ASSERT_EQ(received.size(), 4u + 37u + 11u);
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + 8), hexBytes("5A 02 60 00 55 0A 10 21"));
+    EXPECT_EQ(Bytes(received.end() - 11, received.end()), hexBytes("55 0A 10 07 00 04 04 FF 40 00 20"));
+}
