@@ -175,8 +175,11 @@ std::string withoutBlockReadLines(const std::string &log)
         size_t end = log.find('\n', start);
         size_t next = end == std::string::npos ? log.size() : end + 1;
         std::string line = log.substr(start, next - start);
-        if (!(line.rfind("count_rd: ", 0) == 0 && line.find(" countGot: ") != std::string::npos))
-            out += line;
+        // a command's log ends in "\n\r", so the read line after it starts with that '\r'
+        size_t at = line.rfind("\rcount_rd: ", 0) == 0 ? 1 : 0;
+        if (line.compare(at, 10, "count_rd: ") == 0 && line.find(" countGot: ") != std::string::npos)
+            line.erase(at);
+        out += line;
         start = next;
     }
     return out;

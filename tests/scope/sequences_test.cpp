@@ -1,0 +1,196 @@
+// The single-channel export and the instrument sequences: what is sent, in what
+// order, and what is written.
+#include "capture_expect.h"
+#include "scope_fixture.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+class SingleChannel : public ScopeTest {
+protected:
+    // The block, then one reply per live query, in the order the header asks them.
+    void queueExport(int channel, const std::vector<std::string> &replies)
+    {
+        fakePort::queue(makeBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
+        for (const std::string &r : replies)
+            fakePort::queue(r);
+    }
+    std::string run(char channel)
+    {
+        ::testing::internal::CaptureStderr();
+        StdoutCapture out;
+        scopeReadAquire(9, channel);
+        std::string log = out.finish();
+        err = ::testing::internal::GetCapturedStderr();
+        return log;
+    }
+    std::string err;
+};
+
+const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-2.000e+00\n",
+                                           "1.000e-03\n", "-3.000e-03\n", "3\n"};
+
+TEST_F(SingleChannel, HeaderValuesAreAskedLiveInOrder)
+{
+    queueExport(1, kReplies);
+    std::string log = run('1');
+    EXPECT_EQ(commandsSent(), ":acquire1:memory?\r:TRIG:LEV?\n:CHAN1:PROB?\n:CHAN1:SCAL?\n:CHAN1:OFFS?\n"
+                              ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
+    std::string expected = "Memory Length,4000,\nTrigger Level,1.500E+00,\nSource,CH1,\nProbe,100X,\n"
+                           "Vertical Units,V,\nVertical Scale,5.000E-01,\nVertical Position,-2.000E+00,\n"
+                           "Horizontal Units,s,\nHorizontal Scale,1.000E-03,\nHorizontal Position,-3.000E-03,\n"
+                           "Horizontal Mode,Roll,\nSampling Period,2.500E-06,\nFirmware, V1.26,\nTime, ,\n"
+                           "Mode,Fast,\nWaveform Data,\n";
+    std::vector<int16_t> samples = ramp(10, 1);
+    for (int16_t v : samples)
+        expected += formatAs(kGlibcStyle, "%3.0f", v) + ",\n";
+    expected += "===========================\n";
+    EXPECT_EQ(readFile("op_scope1.csv"), expected);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u);
+    EXPECT_NE(log.find("count_rd: 8014 8014 \ncount_rd: 8014 8014 TimeInterval:0.000002\n# a: 4 b: 8008 d:1 \n"
+                       "\nchannel:1\n    0,-118,"),
+              std::string::npos);
+}
+
+TEST_F(SingleChannel, EveryCharacterButOneSelectsChannelTwo)
+{
+    for (char c : {'2', 'x', '\0'}) {
+        SCOPED_TRACE(int(c));
+        fakePort::reset();
+        StdoutCapture quiet;
+        openComPort(9, 19200, '8', 'N');
+        quiet.finish();
+        queueExport(2, kReplies);
+        std::string log = run(c);
+        EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u); // the same text for both channels
+        EXPECT_EQ(commandsSent(), ":acquire2:memory?\r:TRIG:LEV?\n:CHAN2:PROB?\n:CHAN2:SCAL?\n:CHAN2:OFFS?\n"
+                                  ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
+        std::string csv = readFile("op_scope2.csv");
+        EXPECT_NE(csv.find("\nSource,CH2,\nProbe,100X,\n"), std::string::npos);
+    }
+}
+
+TEST_F(SingleChannel, ProbeCodeOutsideTheNamedEntriesLeavesTheFieldEmpty)
+{
+    std::vector<std::string> replies = kReplies;
+    replies[1] = "3\n";
+    queueExport(1, replies);
+    run('1');
+    EXPECT_NE(readFile("op_scope1.csv").find("\nProbe,,\n"), std::string::npos);
+}
+
+TEST_F(SingleChannel, NoQueryIsSentWhenTheFileCannotBeOpened)
+{
+    writeFile("op_scope1.csv", "earlier\n");
+    ASSERT_EQ(mkdir("op_scope1.csv.tmp", 0700), 0);
+    queueExport(1, {});
+    std::string log = run('1');
+    EXPECT_EQ(commandsSent(), ":acquire1:memory?\r");
+    EXPECT_EQ(err, "scopecap: cannot create ./op_scope1.csv: Is a directory\n");
+    EXPECT_EQ(readFile("op_scope1.csv"), "earlier\n");
+    EXPECT_NE(log.find("\n 7998, 41,"), std::string::npos); // the console plot still runs to the end
+}
+
+TEST_F(SingleChannel, ShortBlockIsReported)
+{
+    std::vector<unsigned char> block = makeBlock(1, 1e-3f, ramp(0, 1));
+    block.resize(100);
+    fakePort::queue(block);
+    fakePort::queue(std::string());
+    fakePort::queue(std::string());
+    run('1');
+    EXPECT_EQ(err, "scopecap: channel 1 sample block short: 100 of 8014 bytes\n");
+    std::string csv = readFile("op_scope1.csv");
+    EXPECT_NE(csv.find("\nWaveform Data,\n-128,\n-127,\n"), std::string::npos);
+    EXPECT_NE(csv.find("\n-86,\n  0,\n  0,\n"), std::string::npos); // sample 43 was the last that came
+}
+
+std::vector<std::string> sentCommands()
+{
+    std::vector<std::string> list;
+    for (const auto &w : fakePort::writes())
+        list.emplace_back(w.begin(), w.end());
+    return list;
+}
+
+TEST(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
+{
+    fakePort::reset();
+    serialState = SerialState{};
+    std::string dir = makeTempDir("sweep");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    StdoutCapture out;
+    openComPort(9, 19200, '8', 'N');
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(scopeSetupSweep(9), 0);
+    ::testing::internal::GetCapturedStderr();
+    std::string log = out.finish();
+    ASSERT_EQ(chdir(cwd), 0);
+    removeTree(dir);
+
+    std::vector<std::string> sent = sentCommands();
+    std::vector<std::string> head(sent.begin(), sent.begin() + 11);
+    EXPECT_EQ(head, (std::vector<std::string>{"*RST\r", ":SYST:ERR?\r", ":AUT\r", ":SYST:ERR?\r", ":SYST:ERR?\r",
+                                              ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
+                                              ":SINGLE\r"}));
+    std::vector<std::string> delays;
+    for (const std::string &c : sent)
+        if (c.rfind(":TIM:DEL ", 0) == 0)
+            delays.push_back(c);
+    ASSERT_EQ(delays.size(), 40u);
+    EXPECT_EQ(delays.front(), ":TIM:DEL -3.0E-03\r\n");
+    EXPECT_EQ(delays[1], ":TIM:DEL -2.9E-03\r\n");
+    // the residue of single-precision steps, not zero
+    EXPECT_EQ(delays[30], ":TIM:DEL 1.0E-10\r\n");
+    EXPECT_EQ(delays.back(), ":TIM:DEL 9.0E-04\r\n");
+    // both single-channel exports sit between the set-up and the sweep
+    EXPECT_EQ(sent[11], ":acquire1:memory?\r");
+    EXPECT_EQ(sent[19], ":acquire2:memory?\r");
+    EXPECT_EQ(sent[27], delays.front());
+    EXPECT_NE(log.find("starting....\n"), std::string::npos);
+    EXPECT_NE(log.find(":TIM:DEL    -0.0\r\n"), std::string::npos);
+    EXPECT_NE(log.find("inc :TIM:DEL -2.9E-03\r\n"), std::string::npos);
+    EXPECT_NE(log.find("inc :TIM:DEL 1.0E-03\r\n"), std::string::npos); // the value that ends the loop
+}
+
+TEST(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
+{
+    fakePort::reset();
+    serialState = SerialState{};
+    StdoutCapture out;
+    openComPort(9, 19200, '8', 'N');
+    EXPECT_EQ(scopeSetup(9), 0);
+    std::string log = out.finish();
+    EXPECT_EQ(sentCommands(), (std::vector<std::string>{"*RST\r", ":AUT\r", ":SYST:ERR?\r", "*idn?\r", "*lrn?\r"}));
+    EXPECT_NE(log.find("Setting Scope....\n"), std::string::npos);
+
+    fakePort::reset();
+    std::string dir = makeTempDir("pollboth");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    StdoutCapture quiet;
+    openComPort(9, 19200, '8', 'N');
+    quiet.finish();
+    StdoutCapture out2;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(scopePollBoth(9), 0);
+    ::testing::internal::GetCapturedStderr();
+    std::string log2 = out2.finish();
+    ASSERT_EQ(chdir(cwd), 0);
+    std::vector<std::string> sent = sentCommands();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
+              (std::vector<std::string>{"*idn?\r", "*lrn?\r", ":acquire1:memory?\r"}));
+    EXPECT_NE(std::find(sent.begin(), sent.end(), ":acquire2:memory?\r"), sent.end());
+    EXPECT_EQ(log2.rfind("Polling waveform....\n", 0), 0u);
+    EXPECT_EQ(access((dir + "/op_scope1.csv").c_str(), F_OK), 0);
+    EXPECT_EQ(access((dir + "/op_scope2.csv").c_str(), F_OK), 0);
+    removeTree(dir);
+}
+
+} // namespace
