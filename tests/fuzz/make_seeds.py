@@ -68,3 +68,31 @@ write("export", "short_reply_odd_settings",
 write("export", "extreme_samples",
       export_input("x", 0xFFFFFFFF, -1.0, block(0, [32767, -32768] * 2000, interval=float("nan"), header=b"\xff" * 6),
                    block(255, [-128, 127] * 2000, interval=float("inf")), b""))
+
+# adapter: records of op, a (2 bytes, little-endian), b (2 bytes), c, d, e, n, reply
+
+
+def rec(op, reply=b"", a=0, b=0, c=0, d=0, e=0, timeout_first=False):
+    n = len(reply) | (0x80 if timeout_first else 0)
+    return bytes([op]) + struct.pack("<hh", a, b) + bytes([c, d, e, n]) + reply
+
+
+write("iss", "version", rec(0, b"\x07\x08\x40"))
+write("iss", "serial_digits", rec(1, b"0001234"))
+write("iss", "i2c_mode_ack", rec(2, b"\xff\x00", a=0x40, b=0x00))
+write("iss", "io_mode_nack", rec(3, b"\x00\x05", a=0x0F))
+write("iss", "pins_low_byte", rec(5, b"\xff", a=0x10E))
+write("iss", "cmd12", rec(7, b"\xff" + b"\x01\x02\x03\x04\x05\x06\x07\x08"))
+write("iss", "srf08_300_100", rec(8, b"\x01" + b"\x00\x00\x01\x2c\x00\x64"))
+write("iss", "srf08_far_echo", rec(8, b"\x01" + b"\x05\x80\xff\xff\xff\xff"))
+write("iss", "srf08_short", rec(8, b"\x01\x00\x00"))
+write("iss", "display_text", rec(9, b"Distance:   123 cm  ", a=12))
+write("iss", "keypad_keys_1_3", rec(10, b"\x00\x05\x00\x03"))
+write("iss", "keypad_timeout", rec(10, b"\x00\x05\x00\x03", timeout_first=True))
+write("iss", "pixel_block", rec(11, b"\xff"))
+write("iss", "pixel", rec(12, b"\xff", a=4, b=4, c=255, d=64, e=0))
+write("iss", "max2719_word", rec(13, b"\xff" * 53, a=0x0F00))
+write("iss", "max2719_led", rec(14, b"\xff" * 53, c=3, d=5))
+write("iss", "pin_walk", rec(15, b"\xff" * 13))
+write("iss", "session", rec(0, b"\x07\x08\x40") + rec(2, b"\xff\x00", a=0x40) + rec(8, b"\x01\x00\x00\x01\x2c\x00\x64")
+      + rec(10, b"\x00\x01\x00\x00") + rec(9, b"Hello", a=0) + rec(7, b""))

@@ -158,7 +158,9 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED)
         return TRUE;
     auto &piece = pieces.front();
     DWORD n = piece.size() < toRead ? (DWORD)piece.size() : toRead;
-    memcpy(buffer, piece.data(), n);
+    // an empty piece (a timed-out read) has no data pointer to copy from
+    if (n > 0)
+        memcpy(buffer, piece.data(), n);
     piece.erase(piece.begin(), piece.begin() + n);
     if (piece.empty())
         pieces.pop_front();
