@@ -1,0 +1,109 @@
+// Makes the capture the viewer tests load: starts the virtual oscilloscope with
+// known settings and waveforms, runs scopecap against it in a fresh folder, and
+// records what the bench sent (its own sample dump) beside the two files.
+//
+// Environment: BENCHSIM and SCOPECAP (the programs), VIEWER_OUT (the output folder;
+// the capture goes to VIEWER_OUT/capture).
+import { spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { CAPTURE_DIR, OUT, SETTINGS, WAVE1, WAVE2, settingsLine } from './support/capture.mjs';
+
+function fail(message) {
+  console.error(`make_capture: ${message}`);
+  process.exit(1);
+}
+
+const benchsim = process.env.BENCHSIM;
+const scopecap = process.env.SCOPECAP;
+for (const [name, file] of [['BENCHSIM', benchsim], ['SCOPECAP', scopecap]]) {
+  if (!file) fail(`${name} is not set (ctest sets it; by hand: ${name}=build/.../program)`);
+  if (!fs.existsSync(file)) fail(`${name} (${file}) does not exist: build it first`);
+}
+
+fs.rmSync(CAPTURE_DIR, { recursive: true, force: true });
+fs.mkdirSync(CAPTURE_DIR, { recursive: true });
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-capture-'));
+const settingsFile = path.join(OUT, 'settings.txt');
+fs.writeFileSync(settingsFile, settingsLine() + '\n');
+const benchArgs = ['--settings', settingsFile, '--wave1', WAVE1, '--wave2', WAVE2];
+const link = path.join(work, 'com9');
+
+// the bench prints the link's path once the line is ready
+const bench = spawn(benchsim, ['scope', '--link', link, '--once', ...benchArgs], {
+  stdio: ['ignore', 'pipe', 'pipe'],
+});
+let benchErr = '';
+bench.stderr.on('data', (d) => { benchErr += d; });
+const benchExit = new Promise((resolve) => bench.on('exit', (code, signal) => resolve({ code, signal })));
+const ready = await new Promise((resolve) => {
+  let out = '';
+  const timer = setTimeout(() => resolve(false), 15000);
+  bench.stdout.on('data', (d) => {
+    out += d;
+    if (out.includes('\n')) {
+      clearTimeout(timer);
+      resolve(out.split('\n')[0].trim() === link);
+    }
+  });
+  bench.on('exit', () => { clearTimeout(timer); resolve(false); });
+});
+if (!ready) {
+  bench.kill('SIGTERM');
+  fail(`benchsim did not report the link ${link} ready:\n${benchErr}`);
+}
+
+console.log(`capturing with scopecap from ${link} (takes about 10 s)`);
+const run = spawnSync(scopecap, [], {
+  cwd: CAPTURE_DIR,
+  env: { ...process.env, COM9: link },
+  timeout: 90000,
+  encoding: 'latin1',
+  maxBuffer: 16 << 20,
+});
+fs.writeFileSync(path.join(CAPTURE_DIR, 'scopecap.log'), run.stdout || '');
+const stopTimer = setTimeout(() => bench.kill('SIGTERM'), 10000);
+const benchEnd = await benchExit;
+clearTimeout(stopTimer);
+fs.rmSync(work, { recursive: true, force: true });
+if (run.error) fail(`scopecap did not finish: ${run.error.message}`);
+if (run.status !== 0) fail(`scopecap exited with ${run.status}:\n${run.stderr}\n${(run.stdout || '').slice(-2000)}`);
+if (benchEnd.code !== 0) fail(`benchsim --once ended with ${benchEnd.code ?? benchEnd.signal}:\n${benchErr}`);
+for (const f of ['op_scope.csv', 'gbookFtemp.js']) {
+  if (!fs.existsSync(path.join(CAPTURE_DIR, f))) fail(`scopecap wrote no ${f}`);
+}
+
+// what the bench sent: 4000 samples, one per line, and the sample interval
+function dump(channel) {
+  const r = spawnSync(benchsim, ['scope', '--dump-samples', String(channel), ...benchArgs], { encoding: 'utf8' });
+  if (r.status !== 0) fail(`benchsim --dump-samples ${channel} failed: ${r.stderr}`);
+  const samples = [];
+  let interval = NaN;
+  for (const line of r.stdout.split('\n')) {
+    const t = line.trim();
+    if (/^[+-]?\d+$/.test(t)) samples.push(Number(t));
+    else if (/[\d.]+e[+-]?\d+|\d\.\d/i.test(t)) interval = Number(/[+-]?[\d.]+(e[+-]?\d+)?/i.exec(t)[0]);
+  }
+  if (samples.length !== 4000) fail(`benchsim --dump-samples ${channel} gave ${samples.length} samples, not 4000`);
+  if (!(interval > 0)) fail(`benchsim --dump-samples ${channel} gave no sample interval:\n${r.stdout.slice(-300)}`);
+  return { samples, interval };
+}
+const one = dump(1), two = dump(2);
+
+// The viewer tests take the capture files as scopecap wrote them; they only make
+// sense if those files carry what the bench sent.
+const csvSamples = fs.readFileSync(path.join(CAPTURE_DIR, 'op_scope.csv'), 'latin1')
+  .split('\n').filter((l) => /^\s*-?\d+,\s*-?\d+$/.test(l)).map((l) => l.split(',').map(Number));
+const mismatch = csvSamples.findIndex(([a, b], i) => a !== one.samples[i] || b !== two.samples[i]);
+if (csvSamples.length !== 4000 || mismatch >= 0) {
+  fail(`op_scope.csv does not hold the samples the bench sent (${csvSamples.length} lines, first difference at ${mismatch})`);
+}
+
+fs.writeFileSync(path.join(CAPTURE_DIR, 'expected.json'), JSON.stringify({
+  settings: SETTINGS,
+  interval: one.interval,
+  samples1: one.samples,
+  samples2: two.samples,
+}));
+console.log(`capture ready in ${CAPTURE_DIR}`);

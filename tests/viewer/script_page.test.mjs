@@ -1,0 +1,141 @@
+// The viewer opened beside "./gbookFtemp.js" (or pointed at one with ?js=), on a
+// capture made by scopecap from the virtual oscilloscope.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { startBrowser, openViewer, screenPixels, legendColour, text } from './support/browser.mjs';
+import { CAPTURE_DIR, VIEWER_DIR, captureFile, loadExpected, pageFolder } from './support/capture.mjs';
+import {
+  LEFT, TOP, WIDTH, HEIGHT, assertExtremeAt, assertGraticule, assertTrace, columnOf, columnHasColour,
+  parseSI, rowFor, rowsOfColour,
+} from './support/screen.mjs';
+
+const expected = loadExpected();
+const { ch1, ch2 } = expected.settings;
+let browser;
+
+before(async () => { browser = await startBrowser(); });
+after(async () => { await browser?.close(); });
+
+describe('gbookFtemp.js beside the page', () => {
+  let page, img, colour1, colour2, viewerErrors;
+
+  before(async () => {
+    const { url } = pageFolder('script-beside', { 'gbookFtemp.js': captureFile('gbookFtemp.js') });
+    ({ page, viewerErrors } = await openViewer(browser, url));
+    img = await screenPixels(page, 'gbookFtemp');
+    colour1 = await legendColour(page, 1);
+    colour2 = await legendColour(page, 2);
+  });
+  after(async () => { await page?.close(); });
+
+  test('loads every sample pair and reports no problem', async () => {
+    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    assert.match(await text(page, '#status'), /4000 of 4000 sample pairs/);
+    assert.equal(await page.locator('#message').isVisible(), false, await text(page, '#message'));
+    assert.deepEqual(viewerErrors, []);
+  });
+
+  test('the two channels have distinct colours', () => {
+    assert.notDeepEqual(colour1, colour2);
+  });
+
+  test('channel 1 peaks and troughs sit at the rows their counts map to', () => {
+    assertExtremeAt(img, expected.samples1, ch1, colour1, 'max', 'CH1');
+    assertExtremeAt(img, expected.samples1, ch1, colour1, 'min', 'CH1');
+  });
+
+  test('channel 2 high and low levels sit at the rows their counts map to', () => {
+    assertExtremeAt(img, expected.samples2, ch2, colour2, 'max', 'CH2');
+    assertExtremeAt(img, expected.samples2, ch2, colour2, 'min', 'CH2');
+  });
+
+  test('each trace follows its samples in every column of the screen', () => {
+    assertTrace(img, expected.samples1, ch1, colour1, 'CH1', [colour2]);
+    assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
+  });
+
+  test('the ground markers sit at each channel\'s 0 V row in the left margin', () => {
+    for (const [setting, colour, name] of [[ch1, colour1, 'CH1'], [ch2, colour2, 'CH2']]) {
+      const r = rowFor(0, setting);
+      const rows = rowsOfColour(img, 10, colour, 0, img.height - 1);
+      assert.ok(rows.length > 0 && rows.every((y) => Math.abs(y - r) <= 8), `${name} marker rows ${rows}, 0 V at ${r}`);
+    }
+  });
+
+  test('nothing of either trace is drawn outside the screen', () => {
+    for (const colour of [colour1, colour2]) {
+      for (let x = LEFT; x <= LEFT + WIDTH; x++) {
+        assert.deepEqual(rowsOfColour(img, x, colour, 0, TOP - 1), [], `trace colour above the screen at x=${x}`);
+        assert.deepEqual(rowsOfColour(img, x, colour, TOP + HEIGHT + 1, img.height - 1), [], `below the screen at x=${x}`);
+      }
+    }
+  });
+
+  test('the legend gives volts per division, positions, seconds per division and the count mapping', async () => {
+    const legend = await text(page, '#legend');
+    assert.match(legend, /CH1\s+2 V\/div, position 2 V/);
+    assert.match(legend, /CH2\s+500 mV\/div, position -1 V/);
+    // 4000 samples of (time base / 400) over 10 divisions
+    const perDiv = (4000 * expected.interval) / 10;
+    const shown = parseSI(/Time\s+(\S+ \S*s)\/div/.exec(legend)[1]);
+    assert.ok(Math.abs(shown - perDiv) / perDiv < 1e-3, `legend says ${shown} s/div, expected ${perDiv}`);
+    assert.match(legend, /25 counts\/div/);
+  });
+
+  test('the cursor readout shows the time and both voltages of the sample under the pointer', async () => {
+    const box = await page.locator('#screen').boundingBox();
+    for (const column of [3, 150, 299, 451, 599]) {
+      await page.mouse.move(box.x + LEFT + column + 0.5, box.y + TOP + 100);
+      const lines = (await text(page, '#readout')).split('\n').map((l) => l.trim());
+      const head = /^sample (\d+)\s+t = (.+)$/.exec(lines[0]);
+      assert.ok(head, `readout "${lines[0]}"`);
+      const i = Number(head[1]);
+      assert.equal(columnOf(i), column, `sample ${i} is not in column ${column}`);
+      const t = parseSI(head[2]);
+      assert.ok(Math.abs(t - i * expected.interval) <= 1e-3 * i * expected.interval + 1e-15, `t = ${t} at sample ${i}`);
+      for (const [n, samples, setting] of [[1, expected.samples1, ch1], [2, expected.samples2, ch2]]) {
+        const m = new RegExp(`^CH${n}\\s+(\\S+ \\S*V)\\s+\\((-?\\d+) counts\\)$`).exec(lines[n]);
+        assert.ok(m, `readout line "${lines[n]}"`);
+        assert.equal(Number(m[2]), samples[i]);
+        const volts = (samples[i] / 25) * setting.scale;
+        assert.ok(Math.abs(parseSI(m[1]) - volts) <= Math.abs(volts) * 1e-3 + 1e-9, `CH${n} ${m[1]} at sample ${i}, expected ${volts} V`);
+      }
+    }
+    await page.mouse.move(box.x + 5, box.y + 5);
+    assert.doesNotMatch(await text(page, '#readout'), /^sample/, 'readout kept outside the screen');
+  });
+});
+
+describe('?js= pointing at a capture elsewhere', () => {
+  test('the page in viewer/ draws the capture named in the query', async () => {
+    const js = path.join(CAPTURE_DIR, 'gbookFtemp.js');
+    const url = `${pathToFileURL(path.join(VIEWER_DIR, 'index.html')).href}?js=${encodeURIComponent(js)}`;
+    const { page, viewerErrors } = await openViewer(browser, url);
+    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', await text(page, '#message'));
+    const img = await screenPixels(page, 'gbookFtemp-query');
+    const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
+    assertTrace(img, expected.samples1, ch1, colour1, 'CH1', [colour2]);
+    assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
+    assert.deepEqual(viewerErrors, []);
+    await page.close();
+  });
+});
+
+describe('no capture beside the page', () => {
+  test('shows the empty graticule and says how to open a capture', async () => {
+    const { url } = pageFolder('script-none');
+    const { page, viewerErrors } = await openViewer(browser, url);
+    assert.equal(await page.evaluate(() => document.body.dataset.state), 'empty');
+    assert.match(await text(page, '#message'), /No \.\/gbookFtemp\.js next to this page/);
+    const img = await screenPixels(page, 'no-capture');
+    assertGraticule(img);
+    const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
+    for (let x = LEFT; x < LEFT + WIDTH; x += 7) {
+      assert.ok(!columnHasColour(img, x, colour1) && !columnHasColour(img, x, colour2), `trace colour at x=${x}`);
+    }
+    assert.deepEqual(viewerErrors, []);
+    await page.close();
+  });
+});

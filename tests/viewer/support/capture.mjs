@@ -1,0 +1,72 @@
+// Where the capture under test lives, what the bench was told to send, and how a
+// test lays out a folder with the page beside a capture file.
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const REPO = path.resolve(here, '../../..');
+export const VIEWER_DIR = path.join(REPO, 'viewer');
+// ctest passes the build's folder for these tests; by hand the default build/ is used
+export const OUT = process.env.VIEWER_OUT || path.join(REPO, 'build', 'viewer-tests');
+export const CAPTURE_DIR = path.join(OUT, 'capture');
+export const ARTEFACTS = path.join(OUT, 'screenshots');
+export const PAGES = path.join(OUT, 'pages');
+
+// The instrument's settings for the capture: the two channels get different
+// scales and positions of opposite sign, so a swapped channel, a swapped scale or
+// a position applied the wrong way round lands a trace somewhere else.
+export const SETTINGS = {
+  ch1: { scale: 2.0, position: 2.0, probeCode: 1, probe: '10X' },    // 0 V one division above the centre
+  ch2: { scale: 0.5, position: -1.0, probeCode: 2, probe: '100X' },  // 0 V two divisions below it
+  timeBase: 1.0e-3,
+  triggerLevel: 1.5,
+};
+export const WAVE1 = 'sine:40:400';      // 10 cycles, peaks 40 counts = 1.6 div
+export const WAVE2 = 'square:20:1000';   // 4 cycles, +-20 counts
+
+// The *LRN? reply, in the form and order of the instrument's own settings line.
+export function settingsLine() {
+  const e = (v) => v.toExponential(3).replace(/e([+-])(\d)$/, 'e$10$2');
+  const E = (v) => e(v).toUpperCase();
+  const { ch1, ch2 } = SETTINGS;
+  return [
+    ':DISPlay:WAVeform 1', 'ACCumulate 0', 'CONTrast 20', 'GRATicule 0',
+    ':CHANnel1:DISPlay 1', 'BWLimit 0', 'COUPling 0', 'INVert 0',
+    `OFFSet ${e(ch1.position)}`, `PROBe ${ch1.probeCode}`, `SCALe ${e(ch1.scale)}`,
+    ':CHANnel2:DISPlay 1', 'BWLimit 0', 'COUPling 0', 'INVert 0',
+    `OFFSet ${e(ch2.position)}`, `PROBe ${ch2.probeCode}`, `SCALe ${e(ch2.scale)}`,
+    ':CHANnel1:MATH 0', ':TIMebase:SWEep 0', `SCALe ${e(SETTINGS.timeBase)}`, 'DELay 0.000e+00',
+    `WINDow:SCALe ${E(SETTINGS.timeBase / 10)}`, 'DELay 0.000E+00', ':ACQuire:MODe 0', 'AVERage 0',
+    ':TRIGger:TYPe 0', 'SOURce 0', 'MODe 1', 'SLOP 0', 'COUPle 1', 'REJect 0', 'NREJ 0',
+    `LEVel ${E(SETTINGS.triggerLevel)}`, ':RUN',
+  ].join(';');
+}
+
+// What make_capture.mjs recorded: the samples and interval the bench sent.
+export function loadExpected() {
+  const file = path.join(CAPTURE_DIR, 'expected.json');
+  if (!fs.existsSync(file)) {
+    throw new Error(`no capture at ${CAPTURE_DIR}: run make_capture.mjs first (ctest runs it as the viewer_capture fixture)`);
+  }
+  return JSON.parse(fs.readFileSync(file, 'utf8'));
+}
+
+export function captureFile(name) {
+  return fs.readFileSync(path.join(CAPTURE_DIR, name), 'latin1');
+}
+
+// A fresh folder holding the page and the given files ({ name: text }); returns
+// the page's file:// URL.
+export function pageFolder(name, files = {}) {
+  const dir = path.join(PAGES, name);
+  fs.rmSync(dir, { recursive: true, force: true });
+  fs.mkdirSync(dir, { recursive: true });
+  for (const f of ['index.html', 'viewer.js', 'viewer.css']) {
+    fs.copyFileSync(path.join(VIEWER_DIR, f), path.join(dir, f));
+  }
+  for (const [file, text] of Object.entries(files)) {
+    fs.writeFileSync(path.join(dir, file), text, 'latin1');
+  }
+  return { dir, url: pathToFileURL(path.join(dir, 'index.html')).href };
+}
