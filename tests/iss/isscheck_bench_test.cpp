@@ -1,0 +1,298 @@
+// isscheck against the virtual adapter of the bench (benchsim iss): every command,
+// the LED driver words as the driver latches them, and the matrix the dot walk leaves.
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string isscheck() { return buildDir() + "/app/isscheck"; }
+
+// One benchsim iss, started with --link and --log in a directory of its own and
+// stopped by the test; its log is read once it has stopped.
+class VirtualAdapter {
+public:
+    explicit VirtualAdapter(const std::vector<std::string> &options)
+    {
+        dir_ = makeTempDir("isscheck-bench-");
+        link_ = dir_ + "/COM9";
+        std::vector<std::string> args = {buildDir() + "/sim/benchsim", "iss", "--link", link_, "--log", dir_ + "/log"};
+        args.insert(args.end(), options.begin(), options.end());
+
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            int err = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(err, 2);
+            std::vector<char *> argv;
+            for (auto &a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        // benchsim names the link on standard output once it answers there
+        std::string line;
+        auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd pfd{out[0], POLLIN, 0};
+            if (poll(&pfd, 1, 100) <= 0)
+                continue;
+            char c[256];
+            ssize_t n = read(out[0], c, sizeof c);
+            if (n <= 0)
+                break;
+            line.append(c, (size_t)n);
+        }
+        close(out[0]);
+        ready_ = line.substr(0, line.find('\n')) == link_;
+    }
+
+    ~VirtualAdapter()
+    {
+        stop();
+        removeTree(dir_);
+    }
+
+    bool ready() const { return ready_; }
+    const std::string &link() const { return link_; }
+    std::map<std::string, std::string> com9() const { return {{"COM9", link_}}; }
+
+    // Stops the bench and returns its log.
+    std::string stopAndReadLog()
+    {
+        stop();
+        return readFile(dir_ + "/log");
+    }
+    std::string diagnostics() const { return readFile(dir_ + "/stderr"); }
+
+private:
+    void stop()
+    {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        // a bench that does not stop is killed; the log it left is still read
+        for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+            usleep(50000);
+        if (waitpid(pid_, &status, WNOHANG) == 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+        pid_ = -1;
+    }
+
+    std::string dir_;
+    std::string link_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
+{
+    std::vector<std::string> found;
+    for (const auto &line : splitLines(text))
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line);
+    return found;
+}
+
+// The "# matrix" block the bench writes last: 8 rows of '#' (lit) and '.' (dark).
+std::vector<std::string> lastMatrix(const std::string &log)
+{
+    std::vector<std::string> lines = splitLines(log);
+    auto it = std::find(lines.rbegin(), lines.rend(), "# matrix");
+    if (it == lines.rend())
+        return {};
+    std::vector<std::string> rows;
+    for (auto row = it.base(); row != lines.end() && rows.size() < 8; ++row)
+        rows.push_back(row->substr(0, 2) == "# " ? row->substr(2) : *row);
+    return rows;
+}
+
+ProgramRun runIsscheck(const VirtualAdapter &bench, const std::vector<std::string> &args)
+{
+    return runProgram(isscheck(), args, bench.com9(), "", 240s);
+}
+
+const char kConnectOk[] = " serial port COM9 connect OK \n\r";
+
+} // namespace
+
+TEST(IsscheckBench, InfoShowsTheModuleVersionAndSerialNumber)
+{
+    VirtualAdapter bench({"--serial", "0912345"});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"info"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::vector<std::string> out = splitLines(run.out);
+    ASSERT_EQ(out.size(), 6u) << run.out;
+    EXPECT_EQ(out[0], " serial port COM9 connect OK ");
+    EXPECT_EQ(out[1], "\r iBytesWritten: 2 ");
+    // module id 7, some firmware version, and the mode it is in: I/O mode at power-up
+    EXPECT_EQ(out[2].substr(0, 18), "ISS:5A-01:ver: 07 ") << out[2];
+    EXPECT_EQ(out[2].substr(20), " 00 ") << out[2];
+    EXPECT_EQ(out[3], " iBytesWritten: 2 ");
+    EXPECT_EQ(out[4], "ISS:5A-03:ser: 30 39 31-32 33 34 35");
+    EXPECT_EQ(out[5], "ISS:5A-03:ser: 091-2345");
+    std::string log = bench.stopAndReadLog();
+    EXPECT_EQ(splitLines(log).at(0), "5A 01");
+    EXPECT_EQ(splitLines(log).at(1), "5A 03");
+}
+
+TEST(IsscheckBench, RangeShowsBothEchoesWithTheBar)
+{
+    VirtualAdapter bench({"--range", "123,45"});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"range"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(kConnectOk) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
+                                                 " iBytesWritten: 5 \n iBytesWritten: 4 \n"
+                                                 "srf08: 000045 cm,  000123 cm " + std::string(29, '0') + "1+\n");
+    std::string log = bench.stopAndReadLog();
+    std::vector<std::string> frames = linesStartingWith(log, "5");
+    EXPECT_EQ(frames, (std::vector<std::string>{"5A 02 60 00", "55 E0 00 01 51", "55 E1 00 06"})) << log;
+}
+
+TEST(IsscheckBench, DisplayClearsTheDisplayAndLeavesTheText)
+{
+    VirtualAdapter bench({});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"display", "Hello bench"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(kConnectOk) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 5 \n");
+    std::string log = bench.stopAndReadLog();
+    std::vector<std::string> shown = linesStartingWith(log, "# display: ");
+    ASSERT_FALSE(shown.empty()) << log;
+    EXPECT_EQ(shown.back(), "# display: Hello bench");
+}
+
+TEST(IsscheckBench, KeysPrintsTheKeysTheKeypadHolds)
+{
+    VirtualAdapter bench({"--keys", "5"});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"keys"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::vector<std::string> out = splitLines(run.out);
+    ASSERT_GE(out.size(), 2u) << run.out;
+    EXPECT_EQ(out[out.size() - 2].substr(0, 26), "setModeIICpollDisp: 00 05 ") << run.out;
+    EXPECT_EQ(out.back(), "keys held: 1 3");
+
+    VirtualAdapter idle({});
+    ASSERT_TRUE(idle.ready()) << idle.diagnostics();
+    run = runIsscheck(idle, {"keys"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(splitLines(run.out).back(), "keys held: none");
+}
+
+TEST(IsscheckBench, PixelsReachTheDeviceAt0A)
+{
+    VirtualAdapter bench({});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"pixels"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.out.find(" pp: 37 33,  32 \n"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.out.ends_with(" pp: 11 7,  32 ack:1\n")) << run.out;
+    std::string log = bench.stopAndReadLog();
+    std::string block = "# record 0A: 05 FF FF FF FF FF 7F FF 7F 7F FF 7F FF";
+    for (int i = 0; i < 19; ++i)
+        block += " 7F";
+    block += " FF";
+    EXPECT_EQ(linesStartingWith(log, "# record 0A: "),
+              (std::vector<std::string>{block, "# record 0A: 00 04 04 FF 40 00 20"}))
+        << log;
+}
+
+TEST(IsscheckBench, NotAcknowledgedModeGivesStatus2)
+{
+    VirtualAdapter bench({"--nack"});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"leds"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("not acknowledged"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.out.find("MAX2719"), std::string::npos) << "nothing is sent after the refused mode";
+    std::string log = bench.stopAndReadLog();
+    EXPECT_EQ(linesStartingWith(log, "# latched"), std::vector<std::string>{}) << log;
+}
+
+// Words as the driver latched them, 16 clocks each ("# latched 0C01").
+std::vector<std::string> wholeWordsLatched(const std::string &log)
+{
+    std::vector<std::string> words;
+    for (const auto &line : linesStartingWith(log, "# latched "))
+        if (line.size() == 14)
+            words.push_back(line.substr(10));
+    return words;
+}
+
+std::vector<std::string> setUpAndClearWords()
+{
+    return {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200", "0300", "0400", "0500", "0600", "0700", "0800"};
+}
+
+TEST(IsscheckBench, LedsShortWalkLatchesEveryWordInOrder)
+{
+    VirtualAdapter bench({});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"--walk-rows", "2", "leds"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::string log = bench.stopAndReadLog();
+
+    std::vector<std::string> expected = setUpAndClearWords();
+    for (const char *w : {"0101", "0102", "0104", "0108", "0110", "0120", "0140", "0180", "0201", "0202", "0204",
+                          "0208", "0210", "0220", "0240", "0280"})
+        expected.push_back(w);
+    EXPECT_EQ(wholeWordsLatched(log), expected) << log.substr(0, 2000);
+
+    // the pin walk may latch a partial word (the driver's no-op register); the
+    // words after it always arrive whole
+    std::vector<std::string> latches = linesStartingWith(log, "# latched ");
+    auto firstWhole = std::find(latches.begin(), latches.end(), "# latched 0B07");
+    EXPECT_TRUE(std::all_of(firstWhole, latches.end(), [](const std::string &l) { return l.size() == 14; }));
+
+    EXPECT_EQ(lastMatrix(log), (std::vector<std::string>{".......#", ".......#", "........", "........", "........",
+                                                         "........", "........", "........"}))
+        << log.substr(log.size() > 600 ? log.size() - 600 : 0);
+    EXPECT_EQ(splitLines(log).at(0), "5A 02 00 00");
+}
+
+TEST(IsscheckBench, LedsFullDotWalkLeavesColumn7LitInEveryRow)
+{
+    VirtualAdapter bench({});
+    ASSERT_TRUE(bench.ready()) << bench.diagnostics();
+    ProgramRun run = runIsscheck(bench, {"leds"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::string log = bench.stopAndReadLog();
+
+    std::vector<std::string> expected = setUpAndClearWords();
+    for (int row = 1; row <= 8; ++row)
+        for (int column = 0; column < 8; ++column) {
+            char word[8];
+            snprintf(word, sizeof word, "%02X%02X", row, 1 << column);
+            expected.push_back(word);
+        }
+    EXPECT_EQ(wholeWordsLatched(log), expected);
+    EXPECT_EQ(lastMatrix(log), std::vector<std::string>(8, ".......#"));
+    // every word's 53 pin commands went out and were answered: 77 words and the walk's 13
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'),
+              1 + 2 + 13 + 77 * (3 + 53) + 64) << "lines: connect, mode frame, pin walk, words, xyz";
+}
