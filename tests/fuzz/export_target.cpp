@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     unsigned char *block2 = (unsigned char *)malloc(kWaveBlockSize);
     in.take(block1, kWaveBlockSize);
     in.take(block2, kWaveBlockSize);
-    const size_t textLength = in.size < kSettingsReplyMax ? in.size : kSettingsReplyMax;
+    const size_t textLength = in.size < (size_t)kSettingsReplyMax ? in.size : (size_t)kSettingsReplyMax;
     char *settings = (char *)malloc(textLength + 1);
     in.take(settings, textLength);
     settings[textLength] = '\0';

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint32_t count = in.u32();
     char *reply = (char *)malloc(kReplyBuffer);
     memset(reply, 'x', kReplyBuffer);
-    in.take(reply, in.size < kReplyBuffer ? in.size : kReplyBuffer);
+    in.take(reply, in.size < (size_t)kReplyBuffer ? in.size : (size_t)kReplyBuffer);
     char before[kReplyBuffer];
     memcpy(before, reply, kReplyBuffer);
 
