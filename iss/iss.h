@@ -6,7 +6,8 @@
 // adapter.cpp: module commands
 //   issVersion          5A 01, 3-byte reply: module id, firmware, current mode; logs them
 //   issSerial           5A 03, 7-byte reply: the serial number, logged as hex and as text
-//   issSetMode          5A 02 mode type: any adapter mode (00 I/O, 40/60 I2C 100 kHz); logs the reply
+//   issSetMode          5A 02 mode type: any adapter mode (00 I/O, 40/60 I2C 100 kHz); 2-byte
+//                       reply (FF 00 accepted, 00 nn refused), logged "ISS:5A-02-<mode>:mode: FF 00 "
 //   issSetIoMode        5A 02 00 type: I/O mode with the given pin types; logs the reply
 //   issChangeIo         5A 02 10 type: new pin types, mode unchanged; no log
 //   issSetPins          63 pins: drives the output pins; 1-byte reply, no log
@@ -22,7 +23,8 @@
 //
 // leds.cpp: the MAX7219-type LED driver on the pins (LOAD 0x08, CLK 0x02, DIN 0x04)
 //   sendMAX2719         one 16-bit driver word, MSB first, 53 pin commands and a 600-tick wait
-//   sendMAX2719xyz      lights LED (x, y) of the 8x8 matrix, darkening the rest of row y
+//   sendMAX2719xyz      lights LED (x, y) of the 8x8 matrix, darkening the rest of row y;
+//                       x or y outside 0..7: one line on standard error, nothing sent
 //   pinWalk             the pin self-test pattern, 13 pin bytes with 1 ms between them
 //
 // Every value argument goes out as its low 8 bits (a driver word as its low 16).
