@@ -164,7 +164,7 @@
     capture.sampleCount = have;
     if (capture.channels.length && have < capture.memoryLength) {
       p.push('The file holds ' + have + ' of ' + capture.memoryLength + ' samples' +
-             (capture.channels.length > 1 ? ' per channel' : '') + '; the rest of the screen stays empty.');
+             (capture.channels.length > 1 ? ' per channel' : '') + '; where samples are missing the screen stays empty.');
     }
     return capture;
   }
@@ -257,17 +257,22 @@
       if (typeof window.Vertical2Units === 'string') capture.channels[1].units = window.Vertical2Units;
       capture.interval = scriptGlobal('timeInterval');
 
-      if (scriptErrors.length) {
-        if (capture.calls === 0) {
-          capture.problems.push(label + ' could not be run: ' + scriptErrors[0] + '. The file is damaged ' +
-            '(perhaps cut in the middle of a line). Open it with the file button above to see its intact ' +
-            'lines, or open op_scope.csv from the same capture.');
-        } else {
-          capture.problems.push(label + ' stopped at an error after ' + capture.calls + ' sample pairs: ' +
-            scriptErrors[0] + '.');
-        }
-      } else if (capture.calls === 0) {
-        capture.problems.push(label + ' ran but called gbF for no sample: it is not a capture, or it is empty.');
+      // a page opened from disk gets only "Script error." for a file beside it
+      var error = scriptErrors.length ? scriptErrors[0].replace(/\.$/, '') : '';
+      var detail = /^Script error/.test(error) ? 'the browser gives no details' : error;
+      if (capture.calls === 0) {
+        // with no sample there is nothing to check further: one message says it all
+        capture.problems.push(error
+          ? label + ' could not be run (' + detail + '). The file is damaged, perhaps cut in the middle ' +
+            'of a line. Open it with the file button above to see its intact lines, or open op_scope.csv ' +
+            'from the same capture.'
+          : label + ' ran but called gbF for no sample: it is not a capture, or it is empty.');
+        capture.channels = [];
+        show(capture);
+        return;
+      }
+      if (error) {
+        capture.problems.push(label + ' stopped at an error after ' + capture.calls + ' sample pairs (' + detail + ').');
       }
       extraScriptProblems(capture);
       show(finish(capture));

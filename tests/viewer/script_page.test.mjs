@@ -56,6 +56,22 @@ describe('gbookFtemp.js beside the page', () => {
     assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
   });
 
+  test('the square wave\'s steps are drawn as unbroken vertical lines between its two levels', () => {
+    const s = expected.samples2;
+    let steps = 0;
+    for (let k = 1; k < s.length; k++) {
+      if (s[k] === s[k - 1]) continue;
+      steps++;
+      const x = LEFT + columnOf(k);
+      const [a, b] = [rowFor(s[k - 1], ch2), rowFor(s[k], ch2)].sort((p, q) => p - q);
+      const rows = new Set(rowsOfColour(img, x, colour2));
+      for (let y = Math.ceil(a) + 1; y <= Math.floor(b) - 1; y++) {
+        assert.ok(rows.has(y), `step at sample ${k}: gap at row ${y} of column ${x}`);
+      }
+    }
+    assert.ok(steps >= 3, `only ${steps} steps in channel 2`);
+  });
+
   test('the ground markers sit at each channel\'s 0 V row in the left margin', () => {
     for (const [setting, colour, name] of [[ch1, colour1, 'CH1'], [ch2, colour2, 'CH2']]) {
       const r = rowFor(0, setting);

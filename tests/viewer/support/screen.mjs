@@ -32,13 +32,16 @@ export function columnHasColour(img, x, colour) {
 // Checks one channel's trace column by column. `samples` holds null where the
 // file has no sample. In each column the trace must reach every sample's row
 // (within a pixel, unless another trace covers that spot or it lies off the
-// screen) and must not stray beyond the rows of that column's samples and the
-// sample just before them, which the trace joins. Returns the first faults found.
+// screen) and must not stray beyond the rows of that column's samples and of the
+// sample just before the column, which the trace joins. Returns the first faults found.
 export function traceFaults(img, samples, setting, colour, covering = []) {
   const faults = [];
   const byColumn = Array.from({ length: WIDTH }, () => []);
+  const columnStart = new Array(WIDTH).fill(-1);
   samples.forEach((s, i) => {
-    if (s !== null) byColumn[columnOf(i)].push(i);
+    const c = columnOf(i);
+    if (columnStart[c] < 0) columnStart[c] = i;
+    if (s !== null) byColumn[c].push(i);
   });
   for (let c = 0; c < WIDTH && faults.length < 8; c++) {
     const x = LEFT + c;
@@ -49,7 +52,8 @@ export function traceFaults(img, samples, setting, colour, covering = []) {
       continue;
     }
     const rows = idx.map((i) => rowFor(samples[i], setting));
-    const joined = idx[0] > 0 && samples[idx[0] - 1] !== null ? [rowFor(samples[idx[0] - 1], setting)] : [];
+    const before = columnStart[c] - 1;
+    const joined = before >= 0 && samples[before] !== null ? [rowFor(samples[before], setting)] : [];
     const lo = Math.min(...rows, ...joined) - 1, hi = Math.max(...rows, ...joined) + 1;
     const stray = have.filter((y) => y < lo || y > hi);
     if (stray.length) {
