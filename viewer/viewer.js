@@ -722,6 +722,9 @@
     });
   }
 
+  // a browser zoom changes the device pixel ratio: redraw at the new one
+  window.addEventListener('resize', function () { draw(shown); });
+
   draw(null);
   var params = new URLSearchParams(location.search);
   if (params.get('csv')) loadCsvUrl(params.get('csv'));

@@ -27,9 +27,9 @@ add_test(NAME viewer_capture COMMAND ${viewer_node} make_capture.mjs
 set_tests_properties(viewer_capture PROPERTIES
   FIXTURES_SETUP viewer_capture ENVIRONMENT "${viewer_env}" TIMEOUT 180)
 
-# one process per test file, one at a time: each starts its own Chromium
+# one process per test file, each with its own Chromium
 add_test(NAME viewer_pages
-  COMMAND ${viewer_node} --test --test-concurrency=1
+  COMMAND ${viewer_node} --test
     script_page.test.mjs csv_page.test.mjs damaged.test.mjs
   WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
 set_tests_properties(viewer_pages PROPERTIES
