@@ -111,13 +111,6 @@
     if (capture.damaged.length < MAX_LISTED) capture.damaged.push({ line: lineNo, text: text, why: why });
   }
 
-  function channel(capture, n) {
-    for (var i = 0; i < capture.channels.length; i++) {
-      if (capture.channels[i].number === n) return capture.channels[i];
-    }
-    return null;
-  }
-
   function sampleCount(ch) {
     var n = 0;
     for (var i = 0; i < ch.samples.length; i++) if (ch.samples[i] !== null) n++;
@@ -129,7 +122,7 @@
     var p = capture.problems;
     if (capture.damagedCount > 0) {
       var parts = capture.damaged.map(function (d) {
-        return 'line ' + d.line + ' ' + quoteLine(d.text) + ': ' + d.why;
+        return (typeof d.line === 'number' ? 'line ' + d.line : d.line) + ' ' + quoteLine(d.text) + ': ' + d.why;
       });
       var more = capture.damagedCount - capture.damaged.length;
       p.push(capture.damagedCount + (capture.damagedCount === 1 ? ' damaged line' : ' damaged lines') +
@@ -142,10 +135,10 @@
       var name = 'CH' + ch.number;
       var scaleOk = isFinite(ch.scale) && ch.scale !== 0;
       if (!scaleOk) {
-        p.push(name + ' scale is ' + (isNaN(ch.scale) ? 'missing' : String(ch.scale)) +
+        p.push(name + ' scale is ' + (isNaN(ch.scale) ? 'missing or unreadable' : String(ch.scale)) +
                ': its voltages are unknown and its trace is drawn unshifted.');
       } else if (!isFinite(ch.position)) {
-        p.push(name + ' position is missing: its trace is drawn unshifted.');
+        p.push(name + ' position is missing or unreadable: its trace is drawn unshifted.');
       }
       ch.offsetCounts = scaleOk && isFinite(ch.position) ? ch.position / ch.scale * COUNTS_PER_DIV : 0;
 
@@ -199,7 +192,7 @@
     if (!scriptCapture) return;
     var index = pairIndex(number, scriptCapture.calls);
     scriptCapture.calls++;
-    storePair(scriptCapture, index, s1, s2, 'call ' + scriptCapture.calls);
+    storePair(scriptCapture, index, s1, s2, 'gbF call ' + scriptCapture.calls);
   };
 
   // a build whose printf wrote inf or nan still leaves a runnable script
@@ -652,8 +645,8 @@
     var lines = ['sample ' + i + '   t = ' + si(i * shown.interval, 's')];
     shown.channels.forEach(function (ch) {
       var v = ch.samples[i];
-      var text = v === null || v === undefined ? 'no sample'
-        : si(v / COUNTS_PER_DIV * ch.scale, ch.units || 'V') + '  (' + v + ' counts)';
+      var volts = isFinite(ch.scale) && ch.scale !== 0 ? v / COUNTS_PER_DIV * ch.scale : NaN;
+      var text = v === null || v === undefined ? 'no sample' : si(volts, ch.units || 'V') + '  (' + v + ' counts)';
       lines.push('CH' + ch.number + '  ' + text);
     });
     readout.textContent = lines.join('\n');

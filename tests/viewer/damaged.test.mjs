@@ -159,11 +159,17 @@ describe('op_scope.csv with damaged lines', () => {
     const { page } = await open('csv-bad-scale', {});
     const message = await dropFile(page, 'op_scope.csv', lines.join('\n'));
     assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
-    assert.match(message, /CH1 scale is missing: its voltages are unknown and its trace is drawn unshifted/);
+    assert.match(message, /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/);
+    assert.match(message, /line \d+ "Vertical Scale,abc,": the value is not a number/);
     const img = await screenPixels(page, 'op_scope-bad-scale');
     const [c1, c2] = await colours(page);
     assertTrace(img, expected.samples1, { scale: 1, position: 0 }, c1, 'CH1 (unshifted)', [c2]);
     assertTrace(img, expected.samples2, ch2, c2, 'CH2', [c1]);
+    // the readout has no volts for a channel without a scale, but still its counts
+    const box = await page.locator('#screen').boundingBox();
+    await page.mouse.move(box.x + LEFT + 100.5, box.y + 100);
+    const i = Number(/^sample (\d+)/.exec(await text(page, '#readout'))[1]);
+    assert.match(await text(page, '#readout'), new RegExp(`CH1  \\? V  \\(${expected.samples1[i]} counts\\)`));
     await page.close();
   });
 
