@@ -38,9 +38,14 @@ constexpr milliseconds kFrameGap{1000};
 // long at most for the program to read what is still in the pty.
 constexpr milliseconds kDrainLimitOnce{10000};
 constexpr milliseconds kDrainLimitHangup{3000};
-// Without a way to look at the slave's queue (not root, port held exclusively),
-// this is how long the program gets to read it.
-constexpr milliseconds kDrainGuess{500};
+// Without a way to look at the slave's queue (the port held exclusively by a
+// program, and we lack CAP_SYS_ADMIN), this is how long the program gets to read it.
+constexpr milliseconds kDrainGuess{1000};
+// The slave's line discipline holds 4095 bytes; what the master writes beyond that
+// waits in the tty's flip buffer, where neither the slave's queue count nor poll
+// sees it, and where closing the master loses it. So while the queue can be
+// watched, no more than this is outstanding.
+constexpr size_t kPtyRoom = 4000;
 
 void setRaw(int fd)
 {
@@ -84,6 +89,7 @@ struct VirtualBench::Impl {
     uint32_t garbageCount = 0;
     bool slaveOpen = false;     // the program had the port open when we last looked
     bool unreadReplies = false; // reply bytes written since the port was last seen open
+    size_t outstanding = 0;     // written since the slave's queue was last seen empty
 
     explicit Impl(const BenchOptions &o) : opts(o) { link = o.linkPath; }
 
@@ -134,6 +140,21 @@ struct VirtualBench::Impl {
     // needs no path; an exclusive open by the program refuses it except to root.
     int openPeer() const { return ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }
 
+    enum class Queue { Empty, Pending, Unknown };
+
+    // Has the program read everything written? poll on the slave first pushes what
+    // waits in the flip buffer into the line discipline, then looks there.
+    Queue slaveQueue() const
+    {
+        int fd = openPeer();
+        if (fd < 0)
+            return Queue::Unknown;
+        pollfd p{fd, POLLIN, 0};
+        int rc = poll(&p, 1, 0);
+        close(fd);
+        return rc == 0 ? Queue::Empty : Queue::Pending;
+    }
+
     // Waits until the program has read everything we wrote, or closed the port.
     void drain(milliseconds limit)
     {
@@ -141,17 +162,10 @@ struct VirtualBench::Impl {
         while (!stopRequested && Clock::now() - start < limit) {
             if (slaveClosed())
                 return;
-            int fd = openPeer();
-            if (fd >= 0) {
-                pollfd p{fd, POLLIN, 0};
-                int rc = poll(&p, 1, 0);
-                close(fd);
-                if (rc == 0)
-                    return;
-            } else if (Clock::now() - start >= kDrainGuess) {
+            Queue q = slaveQueue();
+            if (q == Queue::Empty || (q == Queue::Unknown && Clock::now() - start >= kDrainGuess))
                 return;
-            }
-            sleepFor(milliseconds(5));
+            sleepFor(milliseconds(2));
         }
     }
 
@@ -165,6 +179,7 @@ struct VirtualBench::Impl {
             close(fd);
         }
         unreadReplies = false;
+        outstanding = 0;
     }
 
     void closeMaster()
@@ -262,10 +277,22 @@ struct VirtualBench::Impl {
                      std::to_string(total) + " bytes");
                 return;
             }
+            if (outstanding + chunk > kPtyRoom) {
+                if (outstanding >= kPtyRoom) {
+                    Queue q = slaveQueue();
+                    if (q == Queue::Pending)
+                        sleepFor(milliseconds(1));
+                    else
+                        outstanding = 0; // read; or we cannot tell, and the pty buffers it
+                    continue;
+                }
+                chunk = kPtyRoom - outstanding;
+            }
             ssize_t n = write(master, bytes.data() + done, chunk);
             if (n > 0) {
                 done += (size_t)n;
                 sent += (size_t)n;
+                outstanding += (size_t)n;
                 unreadReplies = true;
                 continue;
             }
@@ -302,6 +329,7 @@ struct VirtualBench::Impl {
     void portClosed()
     {
         slaveOpen = false;
+        outstanding = 0;
         if (adapter && adapter->hasPartialFrame()) {
             std::vector<Step> steps;
             {

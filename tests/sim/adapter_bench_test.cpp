@@ -1,0 +1,265 @@
+// The virtual USB-ISS adapter over its pseudo-terminal: module commands, I2C
+// devices in and out of I2C mode, frames split over writes, and the LED driver.
+#include "bench.h"
+#include "sim_support.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace simtest;
+using sim::BenchOptions;
+
+// Word 0x0C01 as the 53 pin bytes the LED routine sends, written out by hand.
+std::vector<int> pins0C01()
+{
+    std::vector<int> p = {0x08, 0x00, 0x00};
+    auto rep = [&](std::initializer_list<int> three, int times) {
+        for (int i = 0; i < times; ++i)
+            p.insert(p.end(), three);
+    };
+    rep({0x00, 0x02, 0x00}, 4);
+    rep({0x04, 0x06, 0x04}, 2);
+    rep({0x00, 0x02, 0x00}, 9);
+    rep({0x04, 0x06, 0x04}, 1);
+    p.insert(p.end(), {0x08, 0x08});
+    return p;
+}
+
+// Any word the same way: LOAD pulse, 16 clocked bits from the top, LOAD high.
+std::vector<int> pinsFor(uint16_t word)
+{
+    std::vector<int> p = {0x08, 0x00, 0x00};
+    for (int bit = 15; bit >= 0; --bit) {
+        int d = (word >> bit) & 1 ? 0x04 : 0x00;
+        p.insert(p.end(), {d, d | 0x02, d});
+    }
+    p.insert(p.end(), {0x08, 0x08});
+    return p;
+}
+
+class AdapterBench : public ::testing::Test {
+protected:
+    void startBench()
+    {
+        opts.personality = sim::Personality::Adapter;
+        bench = std::make_unique<sim::VirtualBench>(opts);
+        std::string error;
+        ASSERT_TRUE(bench->start(&error)) << error;
+        port = std::make_unique<SlavePort>(bench->slavePath());
+        ASSERT_TRUE(port->isOpen());
+    }
+    void TearDown() override
+    {
+        port.reset();
+        if (bench)
+            bench->stop();
+    }
+    // One frame and its reply of the length the library reads.
+    std::string ask(const std::string &frame, size_t replyLength)
+    {
+        port->write(frame);
+        return port->read(replyLength, 2s);
+    }
+    void sendPins(const std::vector<int> &pins)
+    {
+        for (int p : pins)
+            ASSERT_EQ(hex(ask(bytes({0x63, p}), 1)), "FF");
+    }
+    std::vector<std::string> events()
+    {
+        std::vector<std::string> out;
+        for (const std::string &l : bench->commands())
+            if (l.rfind("# ", 0) == 0)
+                out.push_back(l);
+        return out;
+    }
+    BenchOptions opts;
+    std::unique_ptr<sim::VirtualBench> bench;
+    std::unique_ptr<SlavePort> port;
+};
+
+TEST_F(AdapterBench, ModuleCommands)
+{
+    opts.serial = "0098765";
+    startBench();
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    EXPECT_EQ(ask(bytes({0x5A, 0x03}), 7), "0098765");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 60"); // the version reply carries the mode
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x33, 0x00}), 2)), "00 05"); // unknown mode
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x10, 0x0F}), 2)), "FF 00"); // new I/O types only
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 60");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1)), "FF");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x12, 0x00, 0x00}), 8)), "07 07 60 0F 0C 00 00 00");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    // an unknown module command is logged and not answered
+    port->write(bytes({0x5A, 0x7E}));
+    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00"); // still in step
+    std::vector<std::string> log = bench->commands();
+    EXPECT_EQ(log.front(), "5A 01");
+    EXPECT_NE(std::find(log.begin(), log.end(), "# unknown mode 33"), log.end());
+    auto unknown = std::find(log.begin(), log.end(), "5A 7E");
+    ASSERT_NE(unknown, log.end());
+    EXPECT_EQ(*(unknown + 1), "# no reply: unknown module command 5A 7E");
+}
+
+TEST_F(AdapterBench, I2cOnlyInAnI2cMode)
+{
+    startBench();
+    // power-up is I/O mode: the ranging command is logged and not answered
+    port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
+    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(bench->adapterState().srf08[2], 0); // and the ranger never heard it
+    std::vector<std::string> log = bench->commands();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "55 E0 00 01 51");
+    EXPECT_EQ(log[1], "# no reply: not in an I2C mode (mode 00)");
+    ASSERT_EQ(hex(ask(bytes({0x5A, 0x02, 0x40, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
+}
+
+TEST_F(AdapterBench, RangerReportsTheChosenEchoes)
+{
+    opts.rangeFirst = 300;
+    opts.rangeSecond = 100;
+    opts.initialMode = 0x60;
+    startBench();
+    // before ranging only the revision and the light sensor read
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 00 00 00 00");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x02, 0x02}), 2)), "01 2C"); // from register 2
+    // in inches (0x50): 300 / 2.54 = 118, 100 / 2.54 = 39
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x50}), 1)), "01");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x02, 0x04}), 4)), "00 76 00 27");
+    EXPECT_NE(std::find(bench->commands().begin(), bench->commands().end(), "# srf08: ranging 300 cm, 100 cm"),
+              bench->commands().end());
+}
+
+TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
+{
+    opts.initialMode = 0x60;
+    startBench();
+    // the display routine writes the frame header, then the text
+    port->write(bytes({0x55, 0xC6, 0x00, 0x06, 0x0C}));
+    EXPECT_EQ(port->readFor(200ms), "");
+    port->write("HELLO");
+    EXPECT_EQ(hex(port->read(1, 2s)), "01");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
+    EXPECT_EQ(hex(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
+    std::vector<std::string> log = bench->commands();
+    std::vector<std::string> expected = {"55 C6 00 06 0C 48 45 4C 4C 4F", "# display: HELLO",
+                                         "55 C6 00 04 00 20 34 32",       "# display: HELLO 42",
+                                         "55 C6 00 03 0C 41 42",          "# display: AB"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(bench->adapterState().display, "AB");
+}
+
+TEST_F(AdapterBench, KeypadRecordsAndAbsentDevices)
+{
+    opts.initialMode = 0x60;
+    opts.keys = 5;
+    startBench();
+    EXPECT_EQ(hex(ask(bytes({0x54, 0xC7, 0x04}), 4)), "00 05 00 03"); // keys 1 and 3
+    EXPECT_EQ(hex(ask(bytes({0x55, 0x0A, 0x10, 0x07, 0x00, 0x04, 0x04, 0xFF, 0x40, 0x00, 0x20}), 1)), "01");
+    EXPECT_EQ(hex(ask(bytes({0x55, 0x50, 0x00, 0x01, 0x33}), 1)), "00"); // nobody at 0x50
+    EXPECT_EQ(hex(ask(bytes({0x55, 0x51, 0x00, 0x02}), 2)), "00 00");
+    std::vector<std::string> ev = events();
+    std::vector<std::string> expected = {"# record 0A: 00 04 04 FF 40 00 20", "# no device at 50", "# no device at 50"};
+    EXPECT_EQ(ev, expected);
+    ASSERT_EQ(bench->adapterState().records.size(), 1u);
+    EXPECT_EQ(hex(bytes(bench->adapterState().records[0])), "00 04 04 FF 40 00 20");
+}
+
+TEST_F(AdapterBench, LedDriverLatchesTheWordFromItsFiftyThreePinBytes)
+{
+    startBench();
+    std::vector<int> pins = pins0C01();
+    ASSERT_EQ(pins.size(), 53u);
+    EXPECT_EQ(pins, pinsFor(0x0C01)); // the test's own encoder agrees with the hand-written list
+    sendPins(pins);
+    std::vector<std::string> log = bench->commands();
+    // each pin byte is logged as its frame; the latch comes with the first of the two 08s
+    std::vector<std::string> frames;
+    for (const std::string &l : log)
+        if (l.rfind("63 ", 0) == 0)
+            frames.push_back(l);
+    EXPECT_EQ(frames.size(), 53u);
+    EXPECT_EQ(events(), std::vector<std::string>{"# latched 0C01"});
+    auto latched = std::find(log.begin(), log.end(), "# latched 0C01");
+    ASSERT_NE(latched, log.end());
+    EXPECT_EQ(log.end() - latched, 2); // then only the last "63 08"
+    sim::AdapterState s = bench->adapterState();
+    EXPECT_EQ(s.ledRegisters[0x0C], 0x01);
+    EXPECT_EQ(s.latched, std::vector<uint16_t>{0x0C01});
+}
+
+TEST_F(AdapterBench, LedMatrixFollowsTheRowWords)
+{
+    opts.matrix = true;
+    startBench();
+    for (uint16_t word : {0x0101, 0x0324, 0x0880, 0x0B07})
+        sendPins(pinsFor(word));
+    EXPECT_EQ(sim::matrixText(bench->adapterState().rows()), "#.......\n"
+                                                             "........\n"
+                                                             "..#..#..\n"
+                                                             "........\n"
+                                                             "........\n"
+                                                             "........\n"
+                                                             "........\n"
+                                                             ".......#\n");
+    EXPECT_EQ(bench->adapterState().ledRegisters[0x0B], 0x07);
+    std::vector<std::string> ev = events();
+    // --matrix: after each of the three row words, none after the scan-limit word
+    EXPECT_EQ(std::count(ev.begin(), ev.end(), "# matrix"), 3);
+    EXPECT_EQ(ev.back(), "# latched 0B07");
+    auto last = std::find(ev.rbegin(), ev.rend(), "# matrix").base() - 1;
+    ASSERT_GE(ev.end() - last, 9);
+    EXPECT_EQ(*(last + 3), "# ..#..#..");
+    EXPECT_EQ(*(last + 8), "# .......#");
+    // the matrix is also logged when the bench stops
+    bench->stop();
+    std::vector<std::string> all = bench->commands();
+    ASSERT_GE(all.size(), 9u);
+    EXPECT_EQ(all[all.size() - 9], "# matrix");
+    EXPECT_EQ(all.back(), "# .......#");
+}
+
+TEST_F(AdapterBench, PinsOutsideIoModeDriveNothing)
+{
+    opts.initialMode = 0x60;
+    startBench();
+    sendPins(pins0C01());
+    EXPECT_TRUE(bench->adapterState().latched.empty());
+    EXPECT_EQ(bench->adapterState().ledRegisters[0x0C], 0);
+}
+
+TEST_F(AdapterBench, TheSelfTestPatternLatchesAfterSingleClocks)
+{
+    startBench();
+    sendPins({0x00, 0x01, 0x02, 0x04, 0x08, 0x0A, 0x02, 0x06, 0x04, 0x0C, 0x08, 0x00, 0x0E});
+    std::vector<std::string> expected = {"# latched 0000 after 1 clock", "# latched 0000 after 1 clock",
+                                         "# latched 0001 after 1 clock"};
+    EXPECT_EQ(events(), expected);
+    EXPECT_EQ(bench->adapterState().ledRegisters, (std::array<uint8_t, 16>{})); // register 0 is the no-op
+}
+
+TEST_F(AdapterBench, AnUnfinishedFrameIsDropped)
+{
+    startBench();
+    port->write(bytes({0x55, 0xC6}));
+    // the adapter gives up on the frame after a second of silence
+    std::this_thread::sleep_for(1300ms);
+    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    std::vector<std::string> log = bench->commands();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "# dropped incomplete frame: 55 C6");
+    EXPECT_EQ(log[1], "5A 01");
+}
+
+} // namespace

@@ -1,0 +1,255 @@
+// benchsim as a program: the printed path and the symlink, stopping by signal and
+// by --once, the command line, and the dumps that tests of other programs build on.
+#include "bench.h"
+#include "cli.h"
+#include "run_program.h"
+#include "sim_support.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace simtest;
+namespace fs = std::filesystem;
+
+class Benchsim : public ::testing::Test {
+protected:
+    void SetUp() override { dir = makeTempDir("benchsim-"); }
+    void TearDown() override { removeTree(dir); }
+    std::string dir;
+};
+
+bool isLink(const std::string &path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
+{
+    const std::string link = dir + "/com9";
+    writeFile(link, "an old file in the way\n"); // replaced by the link
+    BenchProcess bench({"scope", "--link", link, "--quiet"});
+    ASSERT_EQ(bench.firstLine(), link);
+    ASSERT_TRUE(isLink(link));
+    EXPECT_EQ(fs::read_symlink(link).string().rfind("/dev/pts/", 0), 0u);
+    {
+        SlavePort port(link, true);
+        ASSERT_TRUE(port.isOpen());
+        port.write("*idn?\r");
+        EXPECT_EQ(port.readUntil("\n", 2s), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    }
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(bench.running());
+    bench.signal(SIGTERM);
+    EXPECT_EQ(bench.waitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
+{
+    const std::string link = dir + "/com3", log = dir + "/iss.log";
+    BenchProcess bench({"iss", "--link", link, "--log", log});
+    ASSERT_EQ(bench.firstLine(), link);
+    {
+        SlavePort port(link);
+        port.write(bytes({0x5A, 0x01}));
+        EXPECT_EQ(hex(port.read(3, 2s)), "07 07 00");
+    }
+    bench.signal(SIGINT);
+    EXPECT_EQ(bench.waitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_EQ(readFile(log), "5A 01\n# matrix\n"
+                             "# ........\n# ........\n# ........\n# ........\n"
+                             "# ........\n# ........\n# ........\n# ........\n");
+}
+
+TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
+{
+    const std::string link = dir + "/com9", log = dir + "/scope.log";
+    BenchProcess bench({"scope", "--link", link, "--once", "--log", log});
+    ASSERT_EQ(bench.firstLine(), link);
+    {
+        SlavePort port(link, true); // exclusive, as the program opens it
+        port.write("*LRN?\r");
+        EXPECT_EQ(port.readUntil("\n", 2s), sim::scopeSettingsReply(sim::BenchOptions{}));
+        port.write(":acquire1:memory?\r");
+        EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(bench.running());
+        port.write(":acquire2:memory?\r");
+        EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
+        EXPECT_EQ(bench.waitExit(5s), 0);
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+}
+
+TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
+{
+    const std::string link = dir + "/com9";
+    BenchProcess bench({"iss", "--link", link, "--once", "--quiet"});
+    ASSERT_EQ(bench.firstLine(), link);
+    // opening and closing without a frame is not a job
+    SlavePort(link).close();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(bench.running());
+    {
+        SlavePort port(link);
+        port.write(bytes({0x5A, 0x03}));
+        EXPECT_EQ(port.read(7, 2s), "0012345");
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(bench.running());
+    }
+    EXPECT_EQ(bench.waitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST_F(Benchsim, HangupAfterExitsByItself)
+{
+    const std::string link = dir + "/com9";
+    BenchProcess bench({"scope", "--link", link, "--hangup-after", "10", "--quiet"});
+    ASSERT_EQ(bench.firstLine(), link);
+    SlavePort port(link);
+    port.write("*LRN?\r");
+    std::string got;
+    EXPECT_TRUE(port.hungUp(5s, &got));
+    EXPECT_EQ(got, ":DISPlay:W");
+    EXPECT_EQ(bench.waitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
+{
+    BenchProcess bench({"scope", "--quiet"});
+    EXPECT_EQ(bench.firstLine().rfind("/dev/pts/", 0), 0u) << bench.firstLine();
+    SlavePort port(bench.firstLine());
+    port.write(":TIM:SCAL?\n");
+    EXPECT_EQ(port.readUntil("\n", 2s), "5.000e-04\n");
+    bench.signal(SIGTERM);
+    EXPECT_EQ(bench.waitExit(5s), 0);
+}
+
+TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
+{
+    writeFile(dir + "/settings.txt", "x");
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"dsp"},
+        {"scope", "--bogus"},
+        {"scope", "--baud"},
+        {"scope", "--baud", "fast"},
+        {"scope", "--baud", "10"},
+        {"scope", "--short", "-1"},
+        {"scope", "--stall-after", "5"},
+        {"scope", "--stall-ms", "5"},
+        {"scope", "--wave1", "saw"},
+        {"scope", "--wave2", "sine:40000"},
+        {"scope", "--wave1", "sine:10:1"},
+        {"scope", "--settings", dir + "/no-such-file"},
+        {"scope", "--dump-samples", "3"},
+        {"scope", "--keys", "5"},
+        {"scope", "--nack"},
+        {"scope", "--once=yes"},
+        {"iss", "--long"},
+        {"iss", "--wave1", "sine"},
+        {"iss", "--mode", "33"},
+        {"iss", "--keys", "70000"},
+        {"iss", "--range", "300"},
+        {"iss", "--serial", ""},
+    };
+    for (const auto &args : bad) {
+        ProgramRun run = runProgram(benchsimPath(), args, {}, "", std::chrono::seconds(10));
+        std::string shown;
+        for (const auto &a : args)
+            shown += a + " ";
+        EXPECT_EQ(run.exitStatus, 64) << shown;
+        EXPECT_EQ(run.out, "") << shown;
+        EXPECT_EQ(run.err.rfind("benchsim: ", 0), 0u) << shown << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << run.err;
+    }
+}
+
+TEST_F(Benchsim, HelpNamesEveryOption)
+{
+    ProgramRun run = runProgram(benchsimPath(), {"--help"});
+    EXPECT_EQ(run.exitStatus, 0);
+    for (const char *option :
+         {"--link", "--once", "--baud", "--log", "--quiet", "--silent", "--short", "--stall-after", "--stall-ms",
+          "--hangup-after", "--garbage", "--seed", "--long", "--nack", "--settings", "--wave1", "--wave2",
+          "--dump-settings", "--dump-samples", "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
+        EXPECT_NE(run.out.find(std::string("  ") + option + " "), std::string::npos) << option;
+    EXPECT_EQ(runProgram(benchsimPath(), {"iss", "-h"}).out, run.out);
+}
+
+TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
+{
+    ProgramRun run = runProgram(benchsimPath(), {"scope", "--dump-settings"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, sim::scopeSettingsReply(sim::BenchOptions{}));
+
+    const std::string file = dir + "/lrn.txt";
+    writeFile(file, ":TIMebase:SCALe 1.000e-03;:RUN");
+    run = runProgram(benchsimPath(), {"scope", "--settings", file, "--dump-settings"});
+    EXPECT_EQ(run.out, ":TIMebase:SCALe 1.000e-03;:RUN");
+
+    run = runProgram(benchsimPath(), {"scope", "--settings", file, "--wave2", "ramp", "--dump-samples", "2"});
+    EXPECT_EQ(run.exitStatus, 0);
+    std::vector<std::string> lines = splitLines(run.out);
+    ASSERT_EQ(lines.size(), 4001u);
+    sim::BenchOptions opts;
+    opts.wave2 = {sim::WaveKind::Ramp, 128, 256};
+    std::vector<int16_t> expected = sim::waveSamples(opts, 2);
+    for (size_t k = 0; k < 4000; ++k)
+        ASSERT_EQ(std::stoi(lines[k]), expected[k]) << k;
+    EXPECT_EQ(lines[0], "-128");
+    EXPECT_EQ(lines[255], "127");
+    // 1e-3 s/div / 400: 2.5e-06, printed so it reads back as the very float sent
+    ASSERT_EQ(lines[4000].rfind("interval ", 0), 0u);
+    EXPECT_EQ(std::strtof(lines[4000].c_str() + 9, nullptr), 2.5e-06f);
+}
+
+TEST(BenchsimCli, OptionsLandInTheirFields)
+{
+    sim::CliResult r = sim::parseBenchArgs({"iss", "--link=/tmp/x", "--baud", "19200", "--keys", "0x05", "--range",
+                                            "250,40", "--serial", "7654321", "--matrix", "--mode", "60", "--nack",
+                                            "--short", "3", "--stall-after", "1", "--stall-ms", "20",
+                                            "--hangup-after", "9", "--seed", "4000000000", "--silent", "--garbage"});
+    ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
+    const sim::BenchOptions &o = r.options;
+    EXPECT_EQ(o.personality, sim::Personality::Adapter);
+    EXPECT_EQ(o.linkPath, "/tmp/x");
+    EXPECT_EQ(o.baud, 19200);
+    EXPECT_EQ(o.keys, 5);
+    EXPECT_EQ(o.rangeFirst, 250);
+    EXPECT_EQ(o.rangeSecond, 40);
+    EXPECT_EQ(o.serial, "7654321");
+    EXPECT_TRUE(o.matrix);
+    EXPECT_EQ(o.initialMode, 0x60);
+    EXPECT_TRUE(o.nack);
+    EXPECT_EQ(o.shortBytes, 3);
+    EXPECT_EQ(o.stallAfter, 1);
+    EXPECT_EQ(o.stallMs, 20);
+    EXPECT_EQ(o.hangupAfter, 9);
+    EXPECT_EQ(o.seed, 4000000000u);
+    EXPECT_TRUE(o.silent);
+    EXPECT_TRUE(o.garbage);
+    EXPECT_TRUE(o.logToStderr);
+    EXPECT_FALSE(o.once);
+
+    r = sim::parseBenchArgs({"scope", "--wave1", "triangle:60", "--wave2", "zero", "--log", "f", "--long", "--once"});
+    ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
+    EXPECT_EQ(r.options.wave1.kind, sim::WaveKind::Triangle);
+    EXPECT_EQ(r.options.wave1.amplitude, 60);
+    EXPECT_EQ(r.options.wave1.period, 400);
+    EXPECT_EQ(r.options.wave2.kind, sim::WaveKind::Zero);
+    EXPECT_FALSE(r.options.logToStderr); // the log goes to the file
+    EXPECT_TRUE(r.options.longReplies);
+    EXPECT_TRUE(r.options.once);
+    EXPECT_FALSE(sim::parseBenchArgs({"scope", "--quiet"}).options.logToStderr);
+    EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-samples", "1"}).action, sim::CliAction::DumpSamples);
+    EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-settings"}).action, sim::CliAction::DumpSettings);
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+// The injected faults, seen from the program's side of the line.
+#include "bench.h"
+#include "run_program.h"
+#include "sim_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+using namespace simtest;
+using sim::BenchOptions;
+using Clock = std::chrono::steady_clock;
+
+class Faults : public ::testing::Test {
+protected:
+    void startBench(sim::Personality who = sim::Personality::Scope)
+    {
+        opts.personality = who;
+        bench = std::make_unique<sim::VirtualBench>(opts);
+        std::string error;
+        ASSERT_TRUE(bench->start(&error)) << error;
+        port = std::make_unique<SlavePort>(bench->slavePath());
+        ASSERT_TRUE(port->isOpen());
+    }
+    void TearDown() override
+    {
+        port.reset();
+        if (bench)
+            bench->stop();
+        if (!dir.empty())
+            removeTree(dir);
+    }
+    BenchOptions opts;
+    std::unique_ptr<sim::VirtualBench> bench;
+    std::unique_ptr<SlavePort> port;
+    std::string dir;
+};
+
+TEST_F(Faults, ShortCutsEveryBlockToNBytes)
+{
+    opts.shortBytes = 100;
+    startBench();
+    port->write("*LRN?\r");
+    EXPECT_EQ(port->readFor(400ms), sim::scopeSettingsReply(opts).substr(0, 100));
+    port->write(":acquire1:memory?\r");
+    EXPECT_EQ(port->readFor(400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
+    // numeric queries are not blocks: they come whole
+    port->write(":TIM:SCAL?\r");
+    EXPECT_EQ(port->readFor(300ms), "5.000e-04\n");
+}
+
+TEST_F(Faults, ShortZeroSendsNothingForABlock)
+{
+    opts.shortBytes = 0;
+    startBench();
+    port->write(":acquire2:memory?\r*idn?\r");
+    EXPECT_EQ(port->readFor(400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+}
+
+TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
+{
+    dir = makeTempDir("simtest-");
+    opts.linkPath = dir + "/com9";
+    opts.hangupAfter = 1000;
+    startBench();
+    ASSERT_TRUE(std::filesystem::is_symlink(opts.linkPath));
+    // a reply shorter than N goes out whole and the line stays up
+    port->write("*LRN?\r");
+    EXPECT_EQ(port->readUntil("\n", 2s), sim::scopeSettingsReply(opts));
+    port->write(":acquire1:memory?\r");
+    std::string got;
+    EXPECT_TRUE(port->hungUp(5s, &got));
+    EXPECT_EQ(got, bytes(sim::waveBlockFor(opts, 1)).substr(0, 1000));
+    pollfd p{port->fd(), POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 0), 1);
+    EXPECT_TRUE(p.revents & POLLHUP);
+    EXPECT_TRUE(bench->waitFinished(3s));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(opts.linkPath)));
+}
+
+TEST_F(Faults, SilentAnswersNothingButObeys)
+{
+    opts.silent = true;
+    startBench();
+    auto start = Clock::now();
+    port->write("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r");
+    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_GE(Clock::now() - start, 300ms);
+    ASSERT_TRUE(bench->waitForLines(5, 1s));
+    EXPECT_EQ(bench->commands().size(), 5u);
+    EXPECT_EQ(bench->scopeState().timeDelay, 1.0e-03);
+}
+
+TEST_F(Faults, LongAnswersMoreThanAThousandBytesStartingWithTheNumber)
+{
+    opts.longReplies = true;
+    startBench();
+    port->write(":TIM:SCAL?\n");
+    std::string reply = port->readUntil("\n", 2s);
+    EXPECT_EQ(reply.size(), 1500u);
+    EXPECT_GT(reply.size(), 1000u);
+    EXPECT_EQ(reply.rfind("5.000e-04 xxx", 0), 0u);
+    EXPECT_EQ(reply.back(), '\n');
+    EXPECT_EQ(std::strtod(reply.c_str(), nullptr), 5.0e-04);
+    // blocks keep their size
+    port->write(":acquire1:memory?\r");
+    EXPECT_EQ(port->read(9000, 2s).size(), 8014u);
+}
+
+TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
+{
+    opts.garbage = true;
+    opts.seed = 7;
+    startBench();
+    for (const char *q : {":TIM:SCAL?\n", ":TRIG:LEV?\n", "*idn?\r"}) {
+        port->write(q);
+        std::string reply = port->readUntil("\n", 2s);
+        EXPECT_EQ(reply, "ERR?x\n") << q;
+        char *end = nullptr;
+        std::strtod(reply.c_str(), &end);
+        EXPECT_EQ(end, reply.c_str()) << "a number was read from " << reply;
+    }
+    port->write(":acquire1:memory?\r");
+    std::string b1 = port->read(9000, 2s);
+    port->write(":acquire2:memory?\r");
+    std::string b2 = port->read(9000, 2s);
+    ASSERT_EQ(b1.size(), 8014u);
+    ASSERT_EQ(b2.size(), 8014u);
+    EXPECT_NE(b1.substr(0, 6), "#48008");
+    EXPECT_NE(b1, bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_NE(b1, b2);
+    // seeded: the n-th garbled block is garbageBytes(seed + n)
+    EXPECT_EQ(b1, bytes(sim::garbageBytes(7, 8014)));
+    EXPECT_EQ(b2, bytes(sim::garbageBytes(8, 8014)));
+    EXPECT_NE(sim::garbageBytes(7, 64), sim::garbageBytes(8, 64));
+}
+
+TEST_F(Faults, StallPausesMidReply)
+{
+    opts.stallAfter = 100;
+    opts.stallMs = 800;
+    startBench();
+    auto start = Clock::now();
+    port->write("*LRN?\r");
+    std::string first = port->read(100, 1s);
+    auto firstAt = Clock::now();
+    EXPECT_EQ(first.size(), 100u);
+    EXPECT_LT(firstAt - start, 500ms);
+    // nothing during the pause (with room for a loaded machine's late wake-up)
+    EXPECT_EQ(port->readFor(500ms), "");
+    std::string rest = port->readUntil("\n", 3s);
+    auto restAt = Clock::now();
+    EXPECT_EQ(first + rest, sim::scopeSettingsReply(opts));
+    EXPECT_GE(restAt - start, 750ms);
+    // a reply of N bytes or fewer is not held up
+    port->write(":TIM:SWE?\r");
+    EXPECT_EQ(port->read(2, 300ms), "0\n");
+}
+
+TEST_F(Faults, AdapterFaults)
+{
+    opts.shortBytes = 1;
+    startBench(sim::Personality::Adapter);
+    port->write(bytes({0x5A, 0x01}));
+    EXPECT_EQ(hex(port->readFor(300ms)), "07");
+    port->write(bytes({0x5A, 0x03}));
+    EXPECT_EQ(port->readFor(300ms), "0");
+}
+
+TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
+{
+    opts.nack = true;
+    opts.keys = 0x21;
+    startBench(sim::Personality::Adapter);
+    port->write(bytes({0x5A, 0x02, 0x60, 0x00}));
+    EXPECT_EQ(hex(port->read(2, 1s)), "00 00");
+    port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
+    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+    port->write(bytes({0x5A, 0x10, 0x0C, 0x00}));
+    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+    // reads still answer: the mode took, and so did the ranging
+    port->write(bytes({0x55, 0xE1, 0x00, 0x06}));
+    EXPECT_EQ(hex(port->read(6, 1s)), "0B 80 01 2C 00 64");
+    port->write(bytes({0x54, 0xC7, 0x04}));
+    EXPECT_EQ(hex(port->read(4, 1s)), "00 21 00 03");
+    port->write(bytes({0x5A, 0x02, 0x00, 0x00}));
+    EXPECT_EQ(hex(port->read(2, 1s)), "00 00");
+    port->write(bytes({0x63, 0x08}));
+    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+}
+
+TEST_F(Faults, AdapterSilentGarbageAndHangup)
+{
+    {
+        opts.silent = true;
+        startBench(sim::Personality::Adapter);
+        port->write(bytes({0x5A, 0x01}));
+        EXPECT_EQ(port->readFor(300ms), "");
+        EXPECT_TRUE(bench->waitForLines(1, 1s));
+        TearDown();
+    }
+    {
+        opts = BenchOptions{};
+        opts.garbage = true;
+        opts.seed = 99;
+        startBench(sim::Personality::Adapter);
+        port->write(bytes({0x5A, 0x01}));
+        EXPECT_EQ(port->read(3, 1s), bytes(sim::garbageBytes(99, 3)));
+        port->write(bytes({0x5A, 0x03}));
+        EXPECT_EQ(port->read(7, 1s), bytes(sim::garbageBytes(100, 7)));
+        TearDown();
+    }
+    {
+        opts = BenchOptions{};
+        opts.hangupAfter = 2;
+        startBench(sim::Personality::Adapter);
+        port->write(bytes({0x63, 0x00}));
+        EXPECT_EQ(hex(port->read(1, 1s)), "FF"); // shorter than 2: whole, line stays up
+        port->write(bytes({0x5A, 0x03}));
+        std::string got;
+        EXPECT_TRUE(port->hungUp(5s, &got));
+        EXPECT_EQ(got, "00");
+        EXPECT_TRUE(bench->waitFinished(3s));
+        std::vector<std::string> log = bench->commands();
+        EXPECT_NE(std::find(log.begin(), log.end(), "# hung up after 2 bytes of a reply"), log.end());
+    }
+}
+
+} // namespace

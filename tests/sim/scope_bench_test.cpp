@@ -1,0 +1,236 @@
+// The virtual oscilloscope over its pseudo-terminal, driven from the slave side as
+// the program drives its serial port.
+#include "bench.h"
+#include "run_program.h"
+#include "sim_support.h"
+
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace simtest;
+using sim::BenchOptions;
+using Clock = std::chrono::steady_clock;
+
+class ScopeBench : public ::testing::Test {
+protected:
+    void startBench()
+    {
+        bench = std::make_unique<sim::VirtualBench>(opts);
+        std::string error;
+        ASSERT_TRUE(bench->start(&error)) << error;
+        port = std::make_unique<SlavePort>(bench->slavePath());
+        ASSERT_TRUE(port->isOpen());
+    }
+    void TearDown() override
+    {
+        port.reset();
+        if (bench)
+            bench->stop();
+        if (!dir.empty())
+            removeTree(dir);
+    }
+    std::string tempDir()
+    {
+        if (dir.empty())
+            dir = makeTempDir("simtest-");
+        return dir;
+    }
+    BenchOptions opts;
+    std::unique_ptr<sim::VirtualBench> bench;
+    std::unique_ptr<SlavePort> port;
+    std::string dir;
+};
+
+TEST_F(ScopeBench, SettingsReplyIsTheLineAndNothingMore)
+{
+    startBench();
+    port->write("*LRN?\r");
+    std::string reply = port->readUntil("\n", 2s);
+    EXPECT_EQ(reply, sim::scopeSettingsReply(opts));
+    EXPECT_EQ(reply.rfind(":DISPlay:WAVeform ", 0), 0u);
+    EXPECT_NE(reply.find(":CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet -1.000e+00;PROBe 1;SCALe "
+                         "5.000e-01;:CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet 5.000e-01;PROBe 0;"
+                         "SCALe 1.000e+00;"),
+              std::string::npos);
+    EXPECT_EQ(port->readFor(200ms), "");
+}
+
+TEST_F(ScopeBench, BothBlocksByteForByte)
+{
+    startBench();
+    port->write(":acquire1:memory?\r");
+    std::string b1 = port->read(9000, 3s);
+    port->write(":ACQUIRE2:MEMORY?\n");
+    std::string b2 = port->read(9000, 3s);
+    ASSERT_EQ(b1.size(), 8014u);
+    ASSERT_EQ(b2.size(), 8014u);
+    EXPECT_EQ(b1, bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_EQ(b2, bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_EQ(hex(b1.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
+    EXPECT_EQ(hex(b2.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
+    EXPECT_EQ(hex(b1.substr(14 + 200, 2)), "00 64"); // channel 1 sample 100: the sine's peak
+    EXPECT_EQ(hex(b2.substr(14 + 1000, 2)), "FF CE"); // channel 2 sample 500: the square's low half
+}
+
+TEST_F(ScopeBench, ABlockWaitsForASlowReader)
+{
+    // the pty holds about 4 KB: the rest must follow as the reader takes it
+    startBench();
+    port->write(":acquire2:memory?\r");
+    std::this_thread::sleep_for(300ms);
+    std::string got;
+    while (got.size() < 8014) {
+        std::string piece = port->read(500, 2s);
+        if (piece.empty())
+            break;
+        got += piece;
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(got, bytes(sim::waveBlockFor(opts, 2)));
+}
+
+TEST_F(ScopeBench, NumericQueriesFromOneState)
+{
+    startBench();
+    const std::pair<const char *, const char *> cases[] = {
+        {":TRIG:LEV?\n", "1.200E+00\n"},  {":CHAN1:PROB?\n", "1\n"},          {":CHAN2:PROB?\n", "0\n"},
+        {":CHAN1:SCAL?\n", "5.000e-01\n"}, {":CHAN2:SCAL?\n", "1.000e+00\n"},  {":CHAN1:OFFS?\n", "-1.000e+00\n"},
+        {":CHAN2:OFFS?\n", "5.000e-01\n"}, {":TIM:SCAL?\n", "5.000e-04\n"},    {":TIM:DEL?\n", "0.000e+00\n"},
+        {":TIM:SWE?\n", "0\n"},            {":TRIG:FREQ?\r", "2.000E+03\n"},   // one sine cycle: 400 x 1.25 us
+        {"*idn?\r", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"},                        {":SYST:ERR?\r", "+0, No error\n"},
+        {"*IDN?\r", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"},                        {":tim:scal?\r", "5.000e-04\n"},
+    };
+    for (const auto &[command, expected] : cases) {
+        port->write(command);
+        EXPECT_EQ(port->readUntil("\n", 2s), expected) << command;
+    }
+}
+
+TEST_F(ScopeBench, DelaySetIsReportedByQueryAndSettings)
+{
+    startBench();
+    // the sweep's texts: "%7.1E" pads with blanks
+    port->write(":TIM:DEL -3.0E-03\r\n");
+    port->write(":TIM:DEL?\n");
+    EXPECT_EQ(port->readUntil("\n", 2s), "-3.000e-03\n");
+    port->write("*LRN?\r");
+    std::string lrn = port->readUntil("\n", 2s);
+    EXPECT_NE(lrn.find(":TIMebase:SWEep 0;SCALe 5.000e-04;DELay -3.000e-03;WINDow:SCALe"), std::string::npos) << lrn;
+    port->write(":TIM:DEL  9.0E-04\r\n");
+    port->write(":TIM:DEL?\n");
+    EXPECT_EQ(port->readUntil("\n", 2s), "9.000e-04\n");
+    EXPECT_EQ(bench->scopeState().timeDelay, 9.0e-04);
+    // nothing answered the set-up commands themselves
+    EXPECT_EQ(port->readFor(150ms), "");
+}
+
+TEST_F(ScopeBench, UnknownQueryGetsNoReplyThenOneError)
+{
+    startBench();
+    auto start = Clock::now();
+    port->write(":MEAS:VPP?\r");
+    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_GE(Clock::now() - start, 300ms);
+    port->write(":SYST:ERR?\r");
+    EXPECT_EQ(port->readUntil("\n", 2s), "-113, Undefined header\n");
+    port->write(":SYST:ERR?\r");
+    EXPECT_EQ(port->readUntil("\n", 2s), "+0, No error\n");
+}
+
+TEST_F(ScopeBench, LogFileHoldsEachCommandAsReceived)
+{
+    opts.logPath = tempDir() + "/scope.log";
+    startBench();
+    port->write("*RST\r:AUT\r");
+    port->write(":TIM:DEL -2.9E-03\r");
+    port->write("\n:chan2:inv 1\n:DISP:WAV 0\r\n:SING");
+    port->write("LE\r*idn?\r");
+    EXPECT_EQ(port->readUntil("\n", 2s), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    port->write(":BOGUS?\r\n");
+    ASSERT_TRUE(bench->waitForLines(8, 2s));
+    const std::string expected = "*RST\n:AUT\n:TIM:DEL -2.9E-03\n:chan2:inv 1\n:DISP:WAV 0\n:SINGLE\n*idn?\n:BOGUS?\n";
+    // flushed per line: complete while the bench still runs
+    EXPECT_EQ(readFile(opts.logPath), expected);
+    EXPECT_EQ(bench->commands(), splitLines(expected));
+    bench->stop();
+    EXPECT_EQ(readFile(opts.logPath), expected);
+}
+
+TEST_F(ScopeBench, SettingsFileIsSentByteForByte)
+{
+    // 700 bytes exactly, no line end: the program's whole read buffer
+    std::string text = ":TIMebase:SWEep 1;SCALe 2.000e-03;DELay 0.000e+00;:CHANnel1:PROBe 2;:RUN;";
+    text += std::string(700 - text.size(), 'Z');
+    opts.settings = text;
+    startBench();
+    port->write("*LRN?\r");
+    EXPECT_EQ(port->read(800, 1s), text);
+    port->write(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n");
+    EXPECT_EQ(port->read(100, 1s), "1\n2\n2.000e-03\n");
+}
+
+TEST_F(ScopeBench, PortCanBeClosedAndReopenedExclusively)
+{
+    startBench();
+    for (int round = 0; round < 3; ++round) {
+        port = std::make_unique<SlavePort>(bench->slavePath(), true);
+        ASSERT_TRUE(port->isOpen()) << round;
+        port->write("*idn?\r");
+        EXPECT_EQ(port->readUntil("\n", 2s), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n") << round;
+        port->close();
+        std::this_thread::sleep_for(50ms); // the bench sees nobody on the line meanwhile
+    }
+}
+
+TEST_F(ScopeBench, RepliesLeftUnreadDoNotGreetTheNextOpen)
+{
+    startBench();
+    port->write(":acquire1:memory?\r");
+    ASSERT_EQ(port->read(100, 2s).size(), 100u);
+    port->close();
+    std::this_thread::sleep_for(200ms);
+    port = std::make_unique<SlavePort>(bench->slavePath());
+    EXPECT_EQ(port->readFor(300ms), "");
+    port->write(":TIM:SCAL?\r");
+    EXPECT_EQ(port->readUntil("\n", 2s), "5.000e-04\n");
+}
+
+TEST_F(ScopeBench, OnceStopsAfterTheSecondBlockIsRead)
+{
+    opts.once = true;
+    opts.linkPath = tempDir() + "/com9";
+    startBench();
+    EXPECT_EQ(bench->portPath(), opts.linkPath);
+    port = std::make_unique<SlavePort>(opts.linkPath, true); // exclusive, as the program opens it
+    const size_t first = sim::scopeSettingsReply(opts).size() + 8014;
+    port->write("*LRN?\r:acquire1:memory?\r");
+    EXPECT_EQ(port->read(first, 3s).size(), first);
+    EXPECT_FALSE(bench->waitFinished(300ms));
+    port->write(":acquire2:memory?\r");
+    std::this_thread::sleep_for(200ms); // the bench waits until the block is read
+    EXPECT_FALSE(bench->finished());
+    EXPECT_EQ(port->read(8014, 3s), bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_TRUE(bench->waitFinished(5s));
+    EXPECT_TRUE(port->hungUp(2s));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(opts.linkPath)));
+}
+
+// The one timing test of the line rate: 8014 bytes at 19200 baud take 8014 / 1920 s.
+TEST_F(ScopeBench, BaudPacesABlock)
+{
+    opts.baud = 19200;
+    startBench();
+    auto start = Clock::now();
+    port->write(":acquire1:memory?\r");
+    std::string block = port->read(8014, 12s);
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_EQ(block, bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_GE(seconds, 3.5);
+    EXPECT_LE(seconds, 8.0);
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+// What the virtual oscilloscope sends, checked against values worked out by hand:
+// the block layout byte for byte, the waveforms, the settings line, and the
+// command interpreter without a line.
+#include "bench.h"
+#include "sim_support.h"
+
+#include <algorithm>
+#include <clocale>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+using namespace simtest;
+using sim::BenchOptions;
+
+int sampleAt(const std::vector<uint8_t> &block, size_t k)
+{
+    return (int16_t)(uint16_t)((block[14 + 2 * k] << 8) | block[15 + 2 * k]);
+}
+
+// The settings line the instrument reports at power-up, written out in full.
+const char kDefaultSettings[] =
+    ":DISPlay:WAVeform 1;ACCumulate 0;CONTrast 15;GRATicule 1;"
+    ":CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet -1.000e+00;PROBe 1;SCALe 5.000e-01;"
+    ":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet 5.000e-01;PROBe 0;SCALe 1.000e+00;"
+    ":CHANnel1:MATH 0;:TIMebase:SWEep 0;SCALe 5.000e-04;DELay 0.000e+00;WINDow:SCALe 5.000E-05;DELay 0.000E+00;"
+    ":ACQuire:MODe 0;AVERage 0;:TRIGger:TYPe 0;SOURce 0;MODe 1;SLOP 0;COUPle 1;REJect 0;NREJ 0;LEVel 1.200E+00;"
+    "PULSe:MODe: 0;TIMe 0.000E+00;:VIDeo:TYPe 1;POLarity 0;FIELd 0;LINe 0;:CURSor:SOURce 1;XDISPlay 0;"
+    "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
+    ":REF2:DISPlay 0;LOCate -50;:RUN";
+
+// The stored sample quoted in the program's description (time base 2.5 us/div).
+const char kStoredSample[] =
+    ":DISPlay:WAVeform 12340;ACCumulate 0;CONTrast 20;GRATicule 0;:CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;"
+    "INVert 0;OFFSet 2.000e+00;PROBe 0;SCALe 2.000e+00;:CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;"
+    "OFFSet 2.000e+00;PROBe 0;SCALe 2.000e+00;:CHANnel1:MATH 0;:TIMebase:SWEep 0;SCALe 2.500e-06;DELay "
+    "0.000e+00;WINDow:SCALe 2.500E-07;DELay 0.000E+00;:ACQuire:MODe 0;AVERage 0;:TRIGger:TYPe 0;SOURce 0;MODe "
+    "1;SLOP 0;COUPle 1;REJect 0;NREJ 0;LEVel 0.000E+00;PULSe:MODe: 0;TIMe 0.000E+00;:VIDeo:TYPe 1;POLarity "
+    "0;FIELd 0;LINe 0;:CURSor:SOURce 1;XDISPlay 0;X1Position 75;X2Position 175;YDISPlay 0;Y1Position "
+    "54;Y2Position 154;:REF1:DISPlay 0;LOCate 50;:REF2:DISPlay 0;LOCate -50;:RUN";
+
+TEST(ScopeBlock, LayoutByteForByte)
+{
+    BenchOptions opts;
+    std::vector<uint8_t> b1 = sim::waveBlockFor(opts, 1);
+    std::vector<uint8_t> b2 = sim::waveBlockFor(opts, 2);
+    ASSERT_EQ(b1.size(), 8014u);
+    ASSERT_EQ(b2.size(), 8014u);
+    EXPECT_EQ(std::string(b1.begin(), b1.begin() + 6), "#48008");
+    EXPECT_EQ(std::string(b2.begin(), b2.begin() + 6), "#48008");
+    // 5.000e-04 s/div over 400 samples per division: 1.25e-06 s, float 0x35A7C5AC
+    EXPECT_EQ(hex(bytes({b1[6], b1[7], b1[8], b1[9]})), "35 A7 C5 AC");
+    EXPECT_EQ(hex(bytes({b2[6], b2[7], b2[8], b2[9]})), "35 A7 C5 AC");
+    EXPECT_EQ(sim::sampleInterval(opts), 1.25e-06f);
+    EXPECT_EQ(b1[10], 1);
+    EXPECT_EQ(b2[10], 2);
+    for (int i = 11; i < 14; ++i) {
+        EXPECT_EQ(b1[i], 0) << i;
+        EXPECT_EQ(b2[i], 0) << i;
+    }
+    // channel 1: sine, 100 counts, 400 samples a cycle
+    EXPECT_EQ(hex(bytes({b1[14], b1[15]})), "00 00");           // sample 0
+    EXPECT_EQ(hex(bytes({b1[14 + 100], b1[15 + 100]})), "00 47"); // sample 50: 100 sin(pi/4) = 70.7
+    EXPECT_EQ(hex(bytes({b1[14 + 200], b1[15 + 200]})), "00 64"); // sample 100: +100
+    EXPECT_EQ(hex(bytes({b1[14 + 600], b1[15 + 600]})), "FF 9C"); // sample 300: -100
+    EXPECT_EQ(sampleAt(b1, 3700), 100); // 9 cycles later
+    // channel 2: square, 50 counts, 1000 samples a cycle
+    EXPECT_EQ(hex(bytes({b2[14], b2[15]})), "00 32");
+    EXPECT_EQ(sampleAt(b2, 499), 50);
+    EXPECT_EQ(hex(bytes({b2[14 + 1000], b2[15 + 1000]})), "FF CE"); // sample 500: -50
+    EXPECT_EQ(sampleAt(b2, 999), -50);
+    EXPECT_EQ(sampleAt(b2, 1000), 50);
+    EXPECT_EQ(sampleAt(b2, 3999), -50);
+}
+
+TEST(ScopeBlock, SamplesAreTheBlocksSamples)
+{
+    BenchOptions opts;
+    opts.wave1 = {sim::WaveKind::Triangle, 90, 300};
+    opts.wave2 = {sim::WaveKind::Ramp, 128, 256};
+    for (int ch = 1; ch <= 2; ++ch) {
+        std::vector<int16_t> samples = sim::waveSamples(opts, ch);
+        std::vector<uint8_t> block = sim::waveBlockFor(opts, ch);
+        ASSERT_EQ(samples.size(), 4000u);
+        for (size_t k = 0; k < 4000; ++k)
+            ASSERT_EQ(sampleAt(block, k), samples[k]) << "channel " << ch << " sample " << k;
+    }
+    // the two defaults differ
+    EXPECT_NE(sim::waveSamples(BenchOptions{}, 1), sim::waveSamples(BenchOptions{}, 2));
+}
+
+TEST(ScopeBlock, WaveformKinds)
+{
+    auto w = [](sim::WaveKind kind, int a, int p) { return sim::waveSamples(sim::WaveSpec{kind, a, p}); };
+    // the ramp covers the whole 8-bit range, each value once a cycle
+    std::vector<int16_t> ramp = w(sim::WaveKind::Ramp, 128, 256);
+    EXPECT_EQ(ramp[0], -128);
+    EXPECT_EQ(ramp[255], 127);
+    EXPECT_EQ(ramp[256], -128);
+    EXPECT_EQ(ramp[128], 0);
+    std::set<int> seen(ramp.begin(), ramp.begin() + 256);
+    EXPECT_EQ(seen.size(), 256u);
+    EXPECT_EQ(*seen.begin(), -128);
+    EXPECT_EQ(*seen.rbegin(), 127);
+
+    std::vector<int16_t> tri = w(sim::WaveKind::Triangle, 100, 400);
+    EXPECT_EQ(tri[0], -100);
+    EXPECT_EQ(tri[100], 0);
+    EXPECT_EQ(tri[200], 100);
+    EXPECT_EQ(tri[300], 0);
+    EXPECT_EQ(tri[50], -50);
+
+    std::vector<int16_t> zero = w(sim::WaveKind::Zero, 0, 400);
+    EXPECT_TRUE(std::all_of(zero.begin(), zero.end(), [](int16_t s) { return s == 0; }));
+
+    // 16-bit extremes: the amplitude is clamped to what the block can carry
+    std::vector<int16_t> big = w(sim::WaveKind::Square, 32768, 4);
+    EXPECT_EQ(big[0], 32767);
+    EXPECT_EQ(big[2], -32768);
+    std::vector<uint8_t> block = sim::waveBlockFor(
+        [] {
+            BenchOptions o;
+            o.wave1 = {sim::WaveKind::Square, 32768, 4};
+            return o;
+        }(),
+        1);
+    EXPECT_EQ(hex(bytes({block[14], block[15], block[18], block[19]})), "7F FF 80 00");
+}
+
+TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
+{
+    BenchOptions opts;
+    EXPECT_EQ(sim::scopeSettingsText(opts), kDefaultSettings);
+    EXPECT_EQ(sim::scopeSettingsReply(opts), std::string(kDefaultSettings) + "\n");
+    // the program reads the reply with one 700-byte block read
+    EXPECT_LT(sim::scopeSettingsReply(opts).size(), 700u);
+}
+
+TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
+{
+    BenchOptions opts;
+    opts.settings.emplace(kStoredSample); // no line end: nothing may be added
+    EXPECT_EQ(sim::scopeSettingsReply(opts), kStoredSample);
+    sim::ScopeState s = sim::scopeStateFor(opts);
+    EXPECT_EQ(s.channel[0].scale, 2.0);
+    EXPECT_EQ(s.channel[1].offset, 2.0);
+    EXPECT_EQ(s.channel[0].probe, 0);
+    EXPECT_EQ(s.timeScale, 2.5e-06);
+    EXPECT_EQ(s.windowScale, 2.5e-07);
+    EXPECT_EQ(s.triggerLevel, 0.0);
+    EXPECT_EQ(s.displayWaveform, 12340);
+    // 2.5e-06 s/div / 400 = 6.25e-09 s, float 0x31D6BF95
+    std::vector<uint8_t> block = sim::waveBlockFor(opts, 1);
+    EXPECT_EQ(hex(bytes({block[6], block[7], block[8], block[9]})), "31 D6 BF 95");
+
+    // a relative DELay after WINDow:SCALe is the window's, not the time base's
+    opts.settings = ":TIMebase:SWEep 2;SCALe 1.000e-03;DELay 4.000e-04;WINDow:SCALe 1.000E-04;DELay 7.000E-05;"
+                    ":TRIGger:LEVel -2.500E-01\n";
+    s = sim::scopeStateFor(opts);
+    EXPECT_EQ(s.sweep, 2);
+    EXPECT_EQ(s.timeDelay, 4.0e-04);
+    EXPECT_EQ(s.windowDelay, 7.0e-05);
+    EXPECT_EQ(s.triggerLevel, -0.25);
+    EXPECT_EQ(s.channel[0].scale, 0.5); // not in the file: the default
+}
+
+TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
+{
+    const char *comma[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"};
+    const char *chosen = nullptr;
+    for (const char *name : comma)
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+            chosen = name;
+            break;
+        }
+    if (chosen == nullptr)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    std::string text = sim::scopeSettingsText(BenchOptions{});
+    std::string number = sim::scopeNumber(-0.003, false);
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(text, kDefaultSettings) << chosen;
+    EXPECT_EQ(number, "-3.000e-03");
+}
+
+// The interpreter without a line: what each command logs and answers.
+struct Exchange {
+    std::vector<std::string> log;
+    std::vector<std::string> replies; // "-" for no reply
+};
+
+Exchange feed(sim::ScopeModel &m, const std::string &in)
+{
+    Exchange e;
+    for (const sim::Step &s : m.feed((const uint8_t *)in.data(), in.size())) {
+        e.log.insert(e.log.end(), s.log.begin(), s.log.end());
+        e.replies.push_back(s.reply ? std::string(s.reply->bytes.begin(), s.reply->bytes.end()) : "-");
+    }
+    return e;
+}
+
+TEST(ScopeModel, TerminatorsAndLog)
+{
+    sim::ScopeModel m{BenchOptions{}};
+    // "\r\n" is one end, "\r" and "\n" each end a command, text is logged as received
+    Exchange e = feed(m, ":TIM:DEL -3.0E-03\r\n:tim:del?\n*idn?\r");
+    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:DEL -3.0E-03", ":tim:del?", "*idn?"}));
+    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-3.000e-03\n", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"}));
+    // a command split over reads, and "\r" | "\n" split between them
+    EXPECT_TRUE(feed(m, ":TIM:S").log.empty());
+    e = feed(m, "CAL?\r");
+    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SCAL?"}));
+    EXPECT_EQ(e.replies, (std::vector<std::string>{"5.000e-04\n"}));
+    e = feed(m, "\n:TIM:SWE?\n\n\r");
+    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SWE?"}));
+}
+
+TEST(ScopeModel, OnlyTheSecondChannelEndsAJob)
+{
+    sim::ScopeModel m{BenchOptions{}};
+    auto steps = m.feed((const uint8_t *)"*LRN?\r:acquire1:memory?\r:acquire2:memory?\r", 42);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_FALSE(steps[0].endsJob);
+    EXPECT_FALSE(steps[1].endsJob);
+    EXPECT_TRUE(steps[2].endsJob);
+    EXPECT_EQ(steps[0].reply->kind, sim::ReplyKind::Block);
+    EXPECT_EQ(steps[2].reply->bytes, sim::waveBlockFor(BenchOptions{}, 2));
+}
+
+TEST(ScopeModel, LongFormsAndSettersShareOneState)
+{
+    sim::ScopeModel m{BenchOptions{}};
+    Exchange e = feed(m, ":TIMebase:SCALe 1.0E-3\n:TIMEBASE:SCALE?\n:CHANnel2:PROBe 2\n:chan2:prob?\n"
+                         ":TRIGger:LEVel -0.5\n:TRIG:LEV?\n:acq1:mem?\n");
+    ASSERT_EQ(e.replies.size(), 7u);
+    EXPECT_EQ(e.replies[1], "1.000e-03\n");
+    EXPECT_EQ(e.replies[3], "2\n");
+    EXPECT_EQ(e.replies[5], "-5.000E-01\n");
+    // the block's interval follows the new time base: 1e-3 / 400 = 2.5e-6
+    EXPECT_EQ(hex(e.replies[6].substr(6, 4)), "36 27 C5 AC");
+    std::string lrn = feed(m, "*LRN?\n").replies.at(0);
+    EXPECT_NE(lrn.find(";PROBe 2;SCALe 1.000e+00;:CHANnel1:MATH"), std::string::npos) << lrn;
+    EXPECT_NE(lrn.find(":TIMebase:SWEep 0;SCALe 1.000e-03;"), std::string::npos) << lrn;
+    EXPECT_NE(lrn.find(";LEVel -5.000E-01;"), std::string::npos) << lrn;
+    // *RST brings back the power-up state
+    feed(m, "*RST\n");
+    EXPECT_EQ(feed(m, "*LRN?\n").replies.at(0), sim::scopeSettingsReply(BenchOptions{}));
+}
+
+TEST(ScopeModel, ErrorsAreReportedOnce)
+{
+    sim::ScopeModel m{BenchOptions{}};
+    Exchange e = feed(m, ":SYST:ERR?\n:NO:SUCH?\n:BOGUS 3\n:TIM:DEL abc\n:SYST:ERR?\n:SYST:ERR?\n:SYST:ERR?\n"
+                         ":SYST:ERR?\n");
+    EXPECT_EQ(e.replies, (std::vector<std::string>{"+0, No error\n", "-", "-", "-", "-113, Undefined header\n",
+                                                   "-113, Undefined header\n", "-104, Data type error\n",
+                                                   "+0, No error\n"}));
+    // the set-up commands of the sequences are accepted without error or reply
+    e = feed(m, "*RST\r:AUT\r:chan2:inv 1\r:DISP:WAV 0\r:SINGLE\r:SYST:ERR?\r");
+    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-", "-", "-", "-", "+0, No error\n"}));
+    std::string lrn = feed(m, "*lrn?\r").replies.at(0);
+    EXPECT_EQ(lrn.rfind(":DISPlay:WAVeform 0;", 0), 0u) << lrn;
+    EXPECT_NE(lrn.find(":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 1;"), std::string::npos) << lrn;
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+# The virtual bench: what it sends, over its pty, its faults, and benchsim as a program.
+add_executable(sim_tests
+  ${CMAKE_CURRENT_LIST_DIR}/sim_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scope_data_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scope_bench_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/adapter_bench_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/faults_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/benchsim_test.cpp)
+target_link_libraries(sim_tests PRIVATE sim testsupport GTest::gtest_main)
+add_dependencies(sim_tests benchsim)
+gtest_discover_tests(sim_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
