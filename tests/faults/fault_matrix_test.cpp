@@ -1,0 +1,307 @@
+// The fault matrix: scopecap and isscheck on a bad day. Each case runs the program
+// against the virtual bench with one fault (or with no port, a busy port, an
+// unusable directory, a full disk) and checks the exit status, the lines on
+// standard error, that the run ends within the time-outs the serial settings
+// imply, and what the files hold. docs/faults.md is generated from this table and
+// checked against it, so the document cannot drift from what is tested.
+#include "bench_process.h"
+#include "capture_expect.h"
+#include "run_program.h"
+#include "sim_expect.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+enum class Setup { Bench, NoPort, PortBusy, DirectoryGone, DiskFull };
+
+struct FaultCase {
+    std::string name;                 // the fault, as the document names it
+    std::string how;                  // how the test makes it
+    std::vector<std::string> program; // "scopecap" or "isscheck" and its arguments
+    std::string personality;          // bench personality
+    std::vector<std::string> benchArgs;
+    Setup setup = Setup::Bench;
+    int exitStatus = 0;
+    std::vector<std::string> errLines; // standard error, exactly, line by line
+    std::string files;                 // what the files hold, for the document
+    double maxSeconds = 0;             // the run must end within this
+    // checks the files left in the working directory
+    std::function<void(const std::string &dir)> checkFiles;
+};
+
+const std::string kEarlier = "an earlier good capture\n";
+
+ScopeCaptureInput defaultInput() { return benchCaptureInput(sim::BenchOptions{}); }
+
+void expectFiles(const std::string &dir, const ScopeCaptureInput &in)
+{
+    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in));
+    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in));
+}
+
+// A capture whose blocks stopped after `got1` and `got2` bytes.
+ScopeCaptureInput shortInput(const std::string &settings, size_t got1, size_t got2)
+{
+    sim::BenchOptions opts;
+    ScopeCaptureInput in = defaultInput();
+    in.settings = settings;
+    setChannelFromBlock(in, 1, sim::waveBlockFor(opts, 1), got1);
+    setChannelFromBlock(in, 2, sim::waveBlockFor(opts, 2), got2);
+    return in;
+}
+
+ScopeCaptureInput emptyCapture()
+{
+    ScopeCaptureInput in;
+    setChannelFromBlock(in, 1, {}, 0);
+    setChannelFromBlock(in, 2, {}, 0);
+    return in;
+}
+
+std::vector<FaultCase> matrix()
+{
+    const std::string settings = sim::scopeSettingsReply(sim::BenchOptions{});
+    std::vector<FaultCase> cases;
+    cases.push_back({"none (control)", "virtual oscilloscope", {"scopecap"}, "scope", {}, Setup::Bench, 0, {},
+                     "complete", 20, [](const std::string &d) { expectFiles(d, defaultInput()); }});
+    cases.push_back({"no such port", "COM9 names a device that does not exist", {"scopecap"}, "", {}, Setup::NoPort, 1,
+                     {"serial: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10,
+                     [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); }});
+    cases.push_back({"port in use", "a second scopecap while the first captures", {"scopecap"}, "scope",
+                     {"--baud", "19200"}, Setup::PortBusy, 1,
+                     {"serial: COM9 is " "@LINK@" ": already in use by another program"},
+                     "none written by the second; the first completes its capture", 10,
+                     [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); }});
+    cases.push_back({"silent instrument", "--silent", {"scopecap"}, "scope", {"--silent"}, Setup::Bench, 2,
+                     {"scopecap: settings reply empty", "scopecap: channel 1 sample block short: 0 of 8014 bytes",
+                      "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
+                     "both written, all samples 0", 45,
+                     [](const std::string &d) { expectFiles(d, emptyCapture()); }});
+    cases.push_back({"short blocks", "--short 4096", {"scopecap"}, "scope", {"--short", "4096"}, Setup::Bench, 2,
+                     {"scopecap: channel 1 sample block short: 4096 of 8014 bytes",
+                      "scopecap: channel 2 sample block short: 4096 of 8014 bytes"},
+                     "both written, samples past byte 4096 are 0", 30,
+                     [settings](const std::string &d) { expectFiles(d, shortInput(settings, 4096, 4096)); }});
+    cases.push_back({"pause mid-reply", "--stall-after 2000 --stall-ms 300", {"scopecap"}, "scope",
+                     {"--stall-after", "2000", "--stall-ms", "300"}, Setup::Bench, 0, {},
+                     "complete (a pause shorter than the read time-out is waited out)", 25,
+                     [](const std::string &d) { expectFiles(d, defaultInput()); }});
+    cases.push_back({"cable pulled mid-block", "--hangup-after 3000", {"scopecap"}, "scope",
+                     {"--hangup-after", "3000"}, Setup::Bench, 2,
+                     {"scopecap: channel 1 sample block short: 3000 of 8014 bytes",
+                      "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
+                     "both written, samples past byte 3000 of channel 1 and all of channel 2 are 0", 20,
+                     [settings](const std::string &d) { expectFiles(d, shortInput(settings, 3000, 0)); }});
+    // --garbage sends random bytes for the settings and both blocks, drawn with seeds 1, 2, 3
+    std::vector<uint8_t> garbled[3] = {sim::garbageBytes(1, settings.size()), sim::garbageBytes(2, 8014),
+                                       sim::garbageBytes(3, 8014)};
+    std::vector<std::string> garbageErr;
+    for (int ch = 1; ch <= 2; ++ch)
+        if (garbled[ch][10] != ch)
+            garbageErr.push_back("scopecap: channel " + std::to_string(ch) +
+                                 " sample block malformed: channel byte is " + std::to_string(garbled[ch][10]));
+    cases.push_back({"nonsense replies", "--garbage", {"scopecap"}, "scope", {"--garbage"}, Setup::Bench, 2,
+                     garbageErr, "both written from the bytes that came", 25, [garbled](const std::string &d) {
+                         ScopeCaptureInput in;
+                         // the settings text ends at the first NUL among the random bytes
+                         std::string text(garbled[0].begin(), garbled[0].end());
+                         in.settings = text.substr(0, text.find('\0'));
+                         setChannelFromBlock(in, 1, garbled[1], 8014);
+                         setChannelFromBlock(in, 2, garbled[2], 8014);
+                         expectFiles(d, in);
+                     }});
+    cases.push_back({"overlong replies", "--long", {"scopecap"}, "scope", {"--long"}, Setup::Bench, 0, {},
+                     "complete (the capture asks no numeric query)", 20,
+                     [](const std::string &d) { expectFiles(d, defaultInput()); }});
+    cases.push_back({"output directory unusable", "the working directory is removed", {"scopecap"}, "scope", {},
+                     Setup::DirectoryGone, 2,
+                     {"scopecap: cannot create ./op_scope.csv: No such file or directory",
+                      "scopecap: cannot create ./gbookFtemp.js: No such file or directory"},
+                     "none (the settings listing goes to the console)", 20, nullptr});
+    cases.push_back({"disk full", "a 16 KiB tmpfs holding an earlier capture", {"scopecap"}, "scope", {},
+                     Setup::DiskFull, 2,
+                     {"scopecap: cannot write ./op_scope.csv: No space left on device; the earlier file is kept",
+                      "scopecap: cannot write ./gbookFtemp.js: No space left on device; the earlier file is kept"},
+                     "the earlier capture is kept unchanged", 20, [](const std::string &d) {
+                         EXPECT_EQ(readFile(d + "/op_scope.csv"), kEarlier);
+                         EXPECT_EQ(readFile(d + "/gbookFtemp.js"), kEarlier);
+                         EXPECT_EQ(access((d + "/op_scope.csv.tmp").c_str(), F_OK), -1);
+                     }});
+    cases.push_back({"no such port", "COM9 names a device that does not exist", {"isscheck", "info"}, "", {},
+                     Setup::NoPort, 1,
+                     {"serial: COM9 is /nonexistent/com9: No such file or directory", "isscheck: COM9 did not open"},
+                     "-", 10, nullptr});
+    cases.push_back({"port in use", "isscheck while scopecap holds the port", {"isscheck", "info"}, "scope",
+                     {"--baud", "19200"}, Setup::PortBusy, 1,
+                     {"serial: COM9 is @LINK@: already in use by another program", "isscheck: COM9 did not open"}, "-",
+                     10, nullptr});
+    cases.push_back({"silent adapter", "--silent", {"isscheck", "info"}, "iss", {"--silent"}, Setup::Bench, 2,
+                     {"isscheck: no reply from the adapter: the version reply (5A 01) was empty"}, "-", 10, nullptr});
+    cases.push_back({"adapter refuses", "--nack", {"isscheck", "range"}, "iss", {"--nack"}, Setup::Bench, 2,
+                     {"isscheck: no reply from the adapter: mode 60 frame not acknowledged (reply 00 00)"}, "-", 10,
+                     nullptr});
+    cases.push_back({"cable pulled", "--hangup-after 3", {"isscheck", "info"}, "iss", {"--hangup-after", "3"},
+                     Setup::Bench, 2, {"isscheck: no reply from the adapter: the serial number reply (5A 03) was empty"},
+                     "-", 10, nullptr});
+    return cases;
+}
+
+std::string programPath(const std::string &name) { return buildDir() + "/app/" + name; }
+
+std::vector<std::string> linesOf(const std::string &text)
+{
+    std::vector<std::string> lines = splitLines(text);
+    return lines;
+}
+
+std::string replaced(std::string text, const std::string &what, const std::string &with)
+{
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultMatrix, EndsAsDocumented)
+{
+    const FaultCase &c = GetParam();
+    std::string root = makeTempDir("fault");
+    std::string work = root + "/work";
+    ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+    std::string link = root + "/com9";
+    std::vector<std::string> args(c.program.begin() + 1, c.program.end());
+    std::map<std::string, std::string> env{{"COM9", link}};
+    bool mounted = false;
+
+    std::unique_ptr<BenchProcess> bench;
+    if (!c.personality.empty())
+        bench = std::make_unique<BenchProcess>(c.personality, link, c.benchArgs);
+    if (c.setup == Setup::NoPort)
+        env["COM9"] = "/nonexistent/com9";
+    if (c.setup == Setup::DirectoryGone) {
+        // the program starts in a directory that is then removed under it
+        std::string gone = root + "/gone";
+        ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+        work = gone;
+    }
+    if (c.setup == Setup::DiskFull) {
+        if (mount("tmpfs", work.c_str(), "tmpfs", 0, "size=16k") != 0) {
+            removeTree(root);
+            GTEST_SKIP() << "cannot mount a tmpfs here (" << strerror(errno) << "): needs root";
+        }
+        mounted = true;
+        writeFile(work + "/op_scope.csv", kEarlier);
+        writeFile(work + "/gbookFtemp.js", kEarlier);
+    }
+
+    // the first program, holding the port, for the busy case
+    std::thread holder;
+    ProgramRun first;
+    if (c.setup == Setup::PortBusy) {
+        std::string firstDir = root + "/first";
+        ASSERT_EQ(mkdir(firstDir.c_str(), 0700), 0);
+        holder = std::thread([&] { first = runProgram(programPath("scopecap"), {}, {{"COM9", link}}, firstDir); });
+        // it opens at 1.2 s and holds the port through a capture of about 9 s at 19200 baud
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    }
+
+    ProgramRun run;
+    if (c.setup == Setup::DirectoryGone) {
+        std::thread remover([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            removeTree(work);
+        });
+        run = runProgram(programPath(c.program[0]), args, env, work, std::chrono::seconds(120));
+        remover.join();
+    } else {
+        run = runProgram(programPath(c.program[0]), args, env, work, std::chrono::seconds(120));
+    }
+    if (holder.joinable())
+        holder.join();
+
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_LT(run.seconds, c.maxSeconds) << "ends within the time-outs the serial settings imply";
+    std::vector<std::string> want;
+    for (const std::string &line : c.errLines)
+        want.push_back(replaced(line, "@LINK@", link));
+    EXPECT_EQ(linesOf(run.err), want);
+    if (c.program[0] == "scopecap") {
+        EXPECT_EQ(run.out.rfind(expectedSelfTestAndBanner(), 0), 0u) << "the log starts as always";
+    }
+    if (c.setup == Setup::PortBusy && c.program[0] == "scopecap") {
+        EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 5\n\rOpening Port Failed");
+    }
+    if (c.setup == Setup::PortBusy) {
+        EXPECT_EQ(first.exitStatus, 0) << "the program holding the port is unharmed: " << first.err;
+        expectFiles(root + "/first", defaultInput());
+    }
+    if (c.setup == Setup::DirectoryGone) {
+        EXPECT_NE(run.out.find(expectedSettingsListing(sim::scopeSettingsReply(sim::BenchOptions{}))), std::string::npos);
+    }
+    if (c.checkFiles)
+        c.checkFiles(work);
+    if (mounted)
+        umount(work.c_str());
+    bench.reset();
+    removeTree(root);
+}
+
+std::string caseName(const ::testing::TestParamInfo<FaultCase> &info)
+{
+    std::string name = info.param.program[0] + "_";
+    for (char ch : info.param.name)
+        name += std::isalnum((unsigned char)ch) ? ch : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FaultMatrix, ::testing::ValuesIn(matrix()), caseName);
+
+// The document a user reads, made from the same table.
+std::string faultsDocument()
+{
+    std::string doc = "# What the tools do on a bad day\n\n"
+                      "Each row is a case of the fault-matrix test (tests/faults), which runs the program against the\n"
+                      "virtual bench with that fault and checks every column; this page is generated from the same\n"
+                      "table (`SCOPECAP_WRITE_FAULTS_DOC=1` rewrites it), and the test fails when the two differ.\n"
+                      "Exit status: scopecap 0 complete, 1 port not opened, 2 capture incomplete or a file not written;\n"
+                      "isscheck 0 checked, 1 port not opened, 2 no reply from the adapter.\n\n"
+                      "| program | fault | how it is made | exit | standard error | files |\n"
+                      "|---|---|---|---|---|---|\n";
+    for (const FaultCase &c : matrix()) {
+        std::string program;
+        for (const std::string &p : c.program)
+            program += (program.empty() ? "" : " ") + p;
+        std::string err;
+        for (const std::string &line : c.errLines)
+            err += (err.empty() ? "" : "<br>") + ("`" + replaced(line, "@LINK@", "<device>") + "`");
+        if (err.empty())
+            err = "nothing";
+        doc += "| " + program + " | " + c.name + " | " + c.how + " | " + std::to_string(c.exitStatus) + " | " + err +
+               " | " + c.files + " |\n";
+    }
+    doc += "\nNo run hangs: every read ends at its time-out (100 ms after the last byte, or 100 ms plus 1 ms per\n"
+           "byte asked when nothing comes), a block is given up after two empty reads, and a hang-up of the\n"
+           "line fails each read at once. An output file is written beside its final name and moved over it\n"
+           "only after a clean close, so a failed write never destroys an earlier capture.\n";
+    return doc;
+}
+
+TEST(FaultDocument, MatchesTheMatrix)
+{
+    std::string path = std::string(SCOPECAP_SOURCE_DIR) + "/docs/faults.md";
+    std::string doc = faultsDocument();
+    if (getenv("SCOPECAP_WRITE_FAULTS_DOC") != nullptr)
+        writeFile(path, doc);
+    EXPECT_EQ(readFile(path), doc) << "docs/faults.md is out of date: run the test with SCOPECAP_WRITE_FAULTS_DOC=1";
+}
+
+} // namespace
