@@ -1,0 +1,120 @@
+// isscheck.exe of the MinGW-w64 build under Wine against the virtual USB-ISS
+// adapter: the module's version and serial number, and the LED driver words of
+// the leds check as the driver latched them, every pin byte through the Windows
+// serial API.
+#include "bench_process.h"
+#include "bench.h"
+#include "capture_expect.h"
+#include "run_program.h"
+#include "wine_prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string &line : splitLines(text))
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line);
+    return found;
+}
+
+class IsscheckUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string whyNot = sharedWinePrefix().prepare();
+        if (!whyNot.empty())
+            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
+        exe_ = windowsProgram("app/isscheck.exe");
+        ASSERT_FALSE(exe_.empty()) << "no isscheck.exe in " << windowsBuildDir() << ": run scripts/build-windows";
+        ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+        work_ = makeTempDir("wine-isscheck");
+    }
+    void TearDown() override
+    {
+        if (!work_.empty())
+            removeTree(work_);
+    }
+
+    std::string exe_, work_;
+};
+
+TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
+{
+    std::string log = work_ + "/adapter.log";
+    ProgramRun run;
+    {
+        BenchProcess bench("iss", wineCom9Link(), {"--serial", "0912345", "--log", log});
+        run = sharedWinePrefix().run(exe_, {"info"}, work_);
+        EXPECT_EQ(bench.stop(), 0) << bench.errors();
+    }
+    std::cerr << "isscheck info run: " << run.seconds << " s\n";
+
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    char version[64];
+    // module id, firmware, and the mode at power-up (I/O mode)
+    snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
+    EXPECT_EQ(run.out, lineEnds(std::string(" serial port COM9 connect OK \n\r iBytesWritten: 2 \n") + version +
+                                    " iBytesWritten: 2 \n"
+                                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
+                                    "ISS:5A-03:ser: 091-2345\n",
+                                kWindowsStyle));
+    std::vector<std::string> frames = splitLines(readFile(log));
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[0], "5A 01");
+    EXPECT_EQ(frames[1], "5A 03");
+}
+
+TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
+{
+    std::string log = work_ + "/adapter.log";
+    ProgramRun run;
+    {
+        BenchProcess bench("iss", wineCom9Link(), {"--log", log});
+        run = sharedWinePrefix().run(exe_, {"leds"}, work_, std::chrono::seconds(300));
+        EXPECT_EQ(bench.stop(), 0) << bench.errors();
+    }
+    std::cerr << "isscheck leds run: " << run.seconds << " s\n";
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err.find("isscheck:"), std::string::npos) << run.err;
+
+    // driver set-up, the eight rows cleared, then one LED at a time, row by row
+    std::vector<std::string> words = {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200",
+                                      "0300", "0400", "0500", "0600", "0700", "0800"};
+    for (int row = 1; row <= 8; ++row)
+        for (int column = 0; column < 8; ++column) {
+            char word[8];
+            snprintf(word, sizeof word, "%02X%02X", row, 1 << column);
+            words.push_back(word);
+        }
+
+    std::string adapterLog = readFile(log);
+    std::vector<std::string> latched;
+    for (const std::string &line : linesStartingWith(adapterLog, "# latched "))
+        if (line.size() == 14) // whole words; the pin walk may latch a part of one
+            latched.push_back(line.substr(10));
+    EXPECT_EQ(latched, words);
+
+    std::vector<std::string> shown;
+    for (std::string line : linesStartingWith(run.out, "MAX2719: ")) {
+        EXPECT_EQ(line.substr(13), "  \r") << "console line ends are \\r\\n";
+        shown.push_back(line.substr(9, 4));
+    }
+    EXPECT_EQ(shown, words);
+
+    // the matrix as the bench logs it last: row r of the dot walk ends with column 7 lit
+    std::vector<std::string> lines = splitLines(adapterLog);
+    auto matrix = std::find(lines.rbegin(), lines.rend(), "# matrix");
+    ASSERT_NE(matrix, lines.rend()) << "the bench logs its matrix when it stops";
+    std::vector<std::string> rows(matrix.base(), std::min(matrix.base() + 8, lines.end()));
+    EXPECT_EQ(rows, std::vector<std::string>(8, "# .......#"));
+}
+
+} // namespace

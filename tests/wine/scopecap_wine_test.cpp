@@ -1,0 +1,157 @@
+// scopecap.exe of the MinGW-w64 build under Wine, on the real Windows serial API:
+// no port, a full capture from the virtual oscilloscope, and a silent one. The files
+// and the log are held to the native end-to-end expectations in the Windows C
+// runtime's style (three exponent digits, "\r\n" line ends) and nothing else.
+#include "bench_process.h"
+#include "capture_expect.h"
+#include "run_program.h"
+#include "sim_expect.h"
+#include "wine_prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// The block-read lines of a log, in order, without their carriage returns (the
+// first after a command follows that command's "\n\r").
+std::vector<std::string> blockReadLines(const std::string &log)
+{
+    std::vector<std::string> lines;
+    for (std::string line : splitLines(log)) {
+        if (!line.empty() && line.front() == '\r')
+            line.erase(0, 1);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("count_rd: ", 0) == 0 && line.find(" countGot: ") != std::string::npos)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// The bytes each block read gathered: its last line's countGot.
+std::vector<unsigned> blockTotals(const std::string &log)
+{
+    std::vector<unsigned> totals;
+    for (const std::string &line : blockReadLines(log)) {
+        int count = 0, got = 0, want = 0, loop = 0;
+        if (sscanf(line.c_str(), "count_rd: %d countGot: %d want: %d loop: %d", &count, &got, &want, &loop) != 4)
+            return {};
+        if (got == want || loop == 0)
+            totals.push_back((unsigned)got);
+    }
+    return totals;
+}
+
+class ScopecapUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string whyNot = sharedWinePrefix().prepare();
+        if (!whyNot.empty())
+            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
+        exe_ = windowsProgram("app/scopecap.exe");
+        ASSERT_FALSE(exe_.empty()) << "no scopecap.exe in " << windowsBuildDir() << ": run scripts/build-windows";
+        work_ = makeTempDir("wine-scopecap");
+    }
+    void TearDown() override
+    {
+        if (!work_.empty())
+            removeTree(work_);
+    }
+
+    ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
+
+    std::string exe_, work_;
+};
+
+TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
+{
+    // COM9 not mapped at all: the Windows port does not exist
+    ASSERT_EQ(sharedWinePrefix().mapCom9(""), "");
+    ProgramRun run = runScopecap();
+    std::cerr << "no-port run: " << run.seconds << " s\n";
+
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    // ERROR_FILE_NOT_FOUND, as Windows reports a COM port that is not there
+    EXPECT_EQ(run.out, expectedSelfTestAndBanner(kWindowsStyle) +
+                           lineEnds("serial port COM9 connect fail COM9 error 2\n\r", kWindowsStyle) +
+                           "Opening Port Failed");
+    // the Windows runtime's own text, spelled out
+    const std::string head = "wanted value = 0\r\nwanted value = 2.5e-006\r\nwanted value = 0\r\n";
+    EXPECT_EQ(run.out.substr(0, head.size()), head);
+    // two 600-tick waits before the open, 5000 ticks after the failure
+    EXPECT_GE(run.seconds, 6.2);
+    EXPECT_LT(run.seconds, 60.0);
+    EXPECT_EQ(readFile(work_ + "/op_scope.csv"), "");
+    EXPECT_EQ(readFile(work_ + "/gbookFtemp.js"), "");
+}
+
+TEST_F(ScopecapUnderWine, CaptureFromTheVirtualScopeWritesBothFiles)
+{
+    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+    sim::BenchOptions opts;
+    ScopeCaptureInput in = benchCaptureInput(opts);
+    std::string log = work_ + "/commands.log";
+    ProgramRun run;
+    {
+        // stopped once the program has ended, not with --once: a bench that ends by
+        // itself closes the line, and bytes still on their way to the program are lost
+        BenchProcess bench("scope", wineCom9Link(), {"--log", log});
+        run = runScopecap();
+        EXPECT_EQ(bench.stop(), 0) << bench.errors();
+    }
+    std::cerr << "capture run: " << run.seconds << " s\n";
+
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(work_ + "/op_scope.csv"), expectedCsv(in, kWindowsStyle));
+    EXPECT_EQ(readFile(work_ + "/gbookFtemp.js"), expectedScript(in, kWindowsStyle));
+    // the settings header shows the exponent difference: the bench's time-base scale
+    EXPECT_NE(readFile(work_ + "/op_scope.csv").find("Horizontal Scale,5.000E-004,\r\n"), std::string::npos);
+
+    std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
+    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, kWindowsStyle));
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i)
+        ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
+    // the Windows reads brought every byte: the settings line and both whole blocks
+    std::vector<unsigned> blocks = {(unsigned)sim::scopeSettingsReply(opts).size(), 8014, 8014};
+    EXPECT_EQ(blockTotals(run.out), blocks);
+}
+
+TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
+{
+    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+    std::string log = work_ + "/commands.log";
+    ProgramRun run;
+    {
+        BenchProcess bench("scope", wineCom9Link(), {"--silent", "--log", log});
+        run = runScopecap();
+    }
+    std::cerr << "silent run: " << run.seconds << " s\n";
+
+    EXPECT_EQ(run.exitStatus, 2) << run.err;
+    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    std::vector<std::string> want = {
+        "count_rd: 0 countGot: 0 want: 700 loop: 1",  "count_rd: 0 countGot: 0 want: 700 loop: 0",
+        "count_rd: 0 countGot: 0 want: 8014 loop: 1", "count_rd: 0 countGot: 0 want: 8014 loop: 0",
+        "count_rd: 0 countGot: 0 want: 8014 loop: 1", "count_rd: 0 countGot: 0 want: 8014 loop: 0"};
+    EXPECT_EQ(blockReadLines(run.out), want);
+    // byte for byte where the settings read gives up, console line ends included
+    EXPECT_NE(run.out.find(lineEnds(" ScopeSendCmd: *LRN?\r \n\rcount_rd: 0 countGot: 0 want: 700 loop: 1\n"
+                                    "count_rd: 0 countGot: 0 want: 700 loop: 0\n\n\n=====",
+                                    kWindowsStyle)),
+              std::string::npos);
+    EXPECT_NE(run.err.find("scopecap: settings reply empty"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("scopecap: channel 2 sample block short: 0 of 8014 bytes"), std::string::npos) << run.err;
+
+    // Each empty read lasts its whole total time-out, 100 ms + 1 ms per byte asked
+    // for: 2 x 0.8 s + 4 x 8.114 s (the two 0.6 s waits before the open come on top)
+    EXPECT_GE(run.seconds, 2 * 0.8 + 4 * 8.114);
+    EXPECT_LT(run.seconds, 150.0);
+}
+
+} // namespace

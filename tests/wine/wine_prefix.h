@@ -1,0 +1,57 @@
+// The Windows programs under Wine: a prefix of the tests' own in the build tree,
+// made once with wineboot and reused, and COM9 pointed at a path through the
+// registry (Wine links COM9 to that path when it next starts).
+#pragma once
+
+#include "run_program.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// The cross build's directory (SCOPECAP_WINDOWS_BUILD_DIR at configure time).
+std::string windowsBuildDir();
+// A program of the cross build, such as "app/scopecap.exe"; empty when it was not built.
+std::string windowsProgram(const std::string &relativePath);
+
+class WinePrefix {
+public:
+    // The prefix at `path`, owned by this process while it lives (a lock file
+    // beside it keeps two test processes from switching COM9 under each other).
+    explicit WinePrefix(std::string path);
+    ~WinePrefix();
+    WinePrefix(const WinePrefix &) = delete;
+    WinePrefix &operator=(const WinePrefix &) = delete;
+
+    // Makes the prefix when it is not there yet. Returns "" when Wine is ready,
+    // else why Wine cannot start here (the caller skips with that reason).
+    std::string prepare();
+    // Seconds the wineboot of this prepare() took (0 when the prefix was reused).
+    double bootSeconds() const { return bootSeconds_; }
+
+    // Points COM9 at `unixPath`, or removes the mapping when it is empty, and waits
+    // for the Wine server to end so the next start takes it up. Returns "" or an error.
+    std::string mapCom9(const std::string &unixPath);
+    // The COM9 mapping the registry holds now ("" for none).
+    std::string com9Mapping() const;
+
+    // Runs a Windows program under Wine in `workDir`.
+    ProgramRun run(const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
+                   std::chrono::seconds limit = std::chrono::seconds(180));
+
+    const std::string &path() const { return path_; }
+
+private:
+    ProgramRun wine(const std::vector<std::string> &args, const std::string &workDir, std::chrono::seconds limit);
+    std::string waitForServer();
+
+    std::string path_;
+    int lockFd_ = -1;
+    double bootSeconds_ = 0;
+    std::string wineBin_, wineserverBin_;
+};
+
+// The prefix all Wine tests share: <native build>/wine/prefix.
+WinePrefix &sharedWinePrefix();
+// Where the tests' virtual instruments put the link COM9 points at.
+std::string wineCom9Link();
