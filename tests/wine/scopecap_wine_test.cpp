@@ -64,6 +64,41 @@ protected:
 
     ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
 
+    // A capture from `benchsim scope` with these options, its command log in work_.
+    ProgramRun captureWith(const std::vector<std::string> &benchArgs)
+    {
+        EXPECT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+        std::vector<std::string> args = benchArgs;
+        args.insert(args.end(), {"--log", work_ + "/commands.log"});
+        // stopped after the program has ended (not --once), so the line stays up
+        // for as long as the program may read
+        BenchProcess bench("scope", wineCom9Link(), args);
+        ProgramRun run = runScopecap();
+        EXPECT_EQ(bench.stop(), 0) << bench.errors();
+        return run;
+    }
+
+    // Both files and the log as the native end-to-end test expects them, in the
+    // Windows runtime's style.
+    void expectCompleteCapture(const ProgramRun &run, const sim::BenchOptions &opts)
+    {
+        ScopeCaptureInput in = benchCaptureInput(opts);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(run.err.find("scopecap:"), std::string::npos) << run.err;
+        EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+        EXPECT_EQ(readFile(work_ + "/op_scope.csv"), expectedCsv(in, kWindowsStyle));
+        EXPECT_EQ(readFile(work_ + "/gbookFtemp.js"), expectedScript(in, kWindowsStyle));
+
+        std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
+        std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, kWindowsStyle));
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i)
+            ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
+        // the Windows reads brought every byte: the settings line and both whole blocks
+        std::vector<unsigned> blocks = {(unsigned)sim::scopeSettingsReply(opts).size(), 8014, 8014};
+        EXPECT_EQ(blockTotals(run.out), blocks);
+    }
+
     std::string exe_, work_;
 };
 
@@ -91,35 +126,21 @@ TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 
 TEST_F(ScopecapUnderWine, CaptureFromTheVirtualScopeWritesBothFiles)
 {
-    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-    sim::BenchOptions opts;
-    ScopeCaptureInput in = benchCaptureInput(opts);
-    std::string log = work_ + "/commands.log";
-    ProgramRun run;
-    {
-        // stopped once the program has ended, not with --once: a bench that ends by
-        // itself closes the line, and bytes still on their way to the program are lost
-        BenchProcess bench("scope", wineCom9Link(), {"--log", log});
-        run = runScopecap();
-        EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    }
+    ProgramRun run = captureWith({});
     std::cerr << "capture run: " << run.seconds << " s\n";
-
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
-    EXPECT_EQ(readFile(work_ + "/op_scope.csv"), expectedCsv(in, kWindowsStyle));
-    EXPECT_EQ(readFile(work_ + "/gbookFtemp.js"), expectedScript(in, kWindowsStyle));
+    expectCompleteCapture(run, sim::BenchOptions{});
     // the settings header shows the exponent difference: the bench's time-base scale
     EXPECT_NE(readFile(work_ + "/op_scope.csv").find("Horizontal Scale,5.000E-004,\r\n"), std::string::npos);
+}
 
-    std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
-    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, kWindowsStyle));
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i)
-        ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
-    // the Windows reads brought every byte: the settings line and both whole blocks
-    std::vector<unsigned> blocks = {(unsigned)sim::scopeSettingsReply(opts).size(), 8014, 8014};
-    EXPECT_EQ(blockTotals(run.out), blocks);
+TEST_F(ScopecapUnderWine, CaptureAtTheRealLineRate)
+{
+    // the blocks trickle in at 1920 bytes per second, so the reads gather them
+    // against the Windows interval and total time-outs
+    ProgramRun run = captureWith({"--baud", "19200"});
+    std::cerr << "capture run at 19200 baud: " << run.seconds << " s\n";
+    expectCompleteCapture(run, sim::BenchOptions{});
+    EXPECT_GT(run.seconds, 16028 / 1920.0);
 }
 
 TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
