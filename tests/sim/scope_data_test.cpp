@@ -2,10 +2,14 @@
 // the block layout byte for byte, the waveforms, the settings line, and the
 // command interpreter without a line.
 #include "bench.h"
+#include "run_program.h"
 #include "sim_support.h"
 
 #include <algorithm>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -165,22 +169,61 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
     EXPECT_EQ(s.channel[0].scale, 0.5); // not in the file: the default
 }
 
+// A locale with a decimal comma for this process: an installed one, or one built
+// with localedef into a directory of its own (LOCPATH) from the system's sources.
+class CommaLocale {
+public:
+    CommaLocale()
+    {
+        for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+            if (std::setlocale(LC_NUMERIC, name) != nullptr)
+                return;
+        if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) {
+            why_ = "no locale with a decimal comma, and no locale sources to build one";
+            return;
+        }
+        dir_ = makeTempDir("simtest-locale-");
+        ProgramRun run = runProgram("/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8", dir_ + "/de_DE.UTF-8"}, {},
+                                    "", std::chrono::seconds(60));
+        setenv("LOCPATH", dir_.c_str(), 1);
+        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+            why_ = "localedef could not build de_DE.UTF-8: " + run.err;
+    }
+    ~CommaLocale()
+    {
+        std::setlocale(LC_NUMERIC, "C");
+        if (!dir_.empty()) {
+            unsetenv("LOCPATH");
+            removeTree(dir_);
+        }
+    }
+    bool active() const { return why_.empty(); }
+    const std::string &why() const { return why_; }
+
+private:
+    std::string dir_, why_;
+};
+
 TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
 {
-    const char *comma[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"};
-    const char *chosen = nullptr;
-    for (const char *name : comma)
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            chosen = name;
-            break;
-        }
-    if (chosen == nullptr)
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    std::string text = sim::scopeSettingsText(BenchOptions{});
-    std::string number = sim::scopeNumber(-0.003, false);
-    std::setlocale(LC_NUMERIC, "C");
-    EXPECT_EQ(text, kDefaultSettings) << chosen;
-    EXPECT_EQ(number, "-3.000e-03");
+    std::string text, delay;
+    {
+        CommaLocale comma;
+        if (!comma.active())
+            GTEST_SKIP() << comma.why();
+        char probe[16];
+        std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+        ASSERT_STREQ(probe, "0,5"); // the C library now writes a decimal comma
+        text = sim::scopeSettingsText(BenchOptions{});
+        sim::ScopeModel m{BenchOptions{}};
+        std::string in = ":TIM:DEL -3.0E-03\r:TIM:DEL?\r";
+        auto steps = m.feed((const uint8_t *)in.data(), in.size());
+        ASSERT_EQ(steps.size(), 2u);
+        ASSERT_TRUE(steps[1].reply);
+        delay = std::string(steps[1].reply->bytes.begin(), steps[1].reply->bytes.end());
+    }
+    EXPECT_EQ(text, kDefaultSettings);
+    EXPECT_EQ(delay, "-3.000e-03\n");
 }
 
 // The interpreter without a line: what each command logs and answers.
