@@ -409,6 +409,14 @@ struct VirtualBench::Impl {
             if (error != nullptr)
                 *error = what + ": " + std::strerror(errno);
             closeMaster();
+            for (int &fd : wake) {
+                if (fd >= 0)
+                    close(fd);
+                fd = -1;
+            }
+            if (logFile != nullptr)
+                std::fclose(logFile);
+            logFile = nullptr;
             return false;
         };
         master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);

@@ -254,7 +254,7 @@ TEST_F(AdapterBench, AnUnfinishedFrameIsDropped)
     startBench();
     port->write(bytes({0x55, 0xC6}));
     // the adapter gives up on the frame after a second of silence
-    std::this_thread::sleep_for(1300ms);
+    std::this_thread::sleep_for(1600ms);
     EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
     std::vector<std::string> log = bench->commands();
     ASSERT_EQ(log.size(), 2u);

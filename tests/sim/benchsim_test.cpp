@@ -171,6 +171,20 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
     }
 }
 
+TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
+{
+    ProgramRun run = runProgram(benchsimPath(), {"scope", "--link", dir + "/no-such-dir/com9"}, {}, "",
+                                std::chrono::seconds(10));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("benchsim: cannot make the link " + dir + "/no-such-dir/com9: ", 0), 0u) << run.err;
+    run = runProgram(benchsimPath(), {"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"}, {}, "",
+                     std::chrono::seconds(10));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err.rfind("benchsim: cannot write the log ", 0), 0u) << run.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir + "/com9")));
+}
+
 TEST_F(Benchsim, HelpNamesEveryOption)
 {
     ProgramRun run = runProgram(benchsimPath(), {"--help"});
