@@ -305,7 +305,7 @@ const char *benchHelpText()
            "Oscilloscope (scope):\n"
            "  --settings FILE     the *LRN? reply, sent byte for byte (nothing added); the\n"
            "                      numeric queries report the values found in it\n"
-           "  --wave1 SPEC        channel 1's waveform (default sine:100:400)\n"
+           "  --wave1 SPEC        channel 1's waveform (default sine:45:400)\n"
            "  --wave2 SPEC        channel 2's waveform (default square:50:1000)\n"
            "                      SPEC is KIND[:AMPLITUDE[:PERIOD]], amplitude in counts\n"
            "                      (0..32768, samples clamped to -32768..32767), period in\n"

@@ -43,7 +43,8 @@ struct BenchOptions {
 
     // --- oscilloscope ---
     std::optional<std::string> settings; // --settings FILE: the *LRN? reply, byte for byte
-    WaveSpec wave1{WaveKind::Sine, 100, 400};
+    // at channel 1's default -1 V and 0.5 V/div the sine stays on the 8-division screen
+    WaveSpec wave1{WaveKind::Sine, 45, 400};
     WaveSpec wave2{WaveKind::Square, 50, 1000};
 
     // --- adapter ---

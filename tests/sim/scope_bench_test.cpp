@@ -72,7 +72,7 @@ TEST_F(ScopeBench, BothBlocksByteForByte)
     EXPECT_EQ(b2, bytes(sim::waveBlockFor(opts, 2)));
     EXPECT_EQ(hex(b1.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
     EXPECT_EQ(hex(b2.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
-    EXPECT_EQ(hex(b1.substr(14 + 200, 2)), "00 64"); // channel 1 sample 100: the sine's peak
+    EXPECT_EQ(hex(b1.substr(14 + 200, 2)), "00 2D"); // channel 1 sample 100: the sine's peak, 45
     EXPECT_EQ(hex(b2.substr(14 + 1000, 2)), "FF CE"); // channel 2 sample 500: the square's low half
 }
 
