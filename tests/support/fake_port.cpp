@@ -200,7 +200,9 @@ void SetLastError(DWORD code) { lastError = code; }
 
 int32_t platformClockMs(void)
 {
-    clockNow += 250;
+    // a 32-bit millisecond counter wraps round, as the runtime's does after 24.8
+    // days; a long fuzzing run reads this clock that often
+    clockNow = (int32_t)((uint32_t)clockNow + 250u);
     return clockNow;
 }
 
