@@ -63,12 +63,12 @@ TEST(ScopeBlock, LayoutByteForByte)
         EXPECT_EQ(b1[i], 0) << i;
         EXPECT_EQ(b2[i], 0) << i;
     }
-    // channel 1: sine, 100 counts, 400 samples a cycle
+    // channel 1: sine, 45 counts, 400 samples a cycle
     EXPECT_EQ(hex(bytes({b1[14], b1[15]})), "00 00");           // sample 0
-    EXPECT_EQ(hex(bytes({b1[14 + 100], b1[15 + 100]})), "00 47"); // sample 50: 100 sin(pi/4) = 70.7
-    EXPECT_EQ(hex(bytes({b1[14 + 200], b1[15 + 200]})), "00 64"); // sample 100: +100
-    EXPECT_EQ(hex(bytes({b1[14 + 600], b1[15 + 600]})), "FF 9C"); // sample 300: -100
-    EXPECT_EQ(sampleAt(b1, 3700), 100); // 9 cycles later
+    EXPECT_EQ(hex(bytes({b1[14 + 100], b1[15 + 100]})), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
+    EXPECT_EQ(hex(bytes({b1[14 + 200], b1[15 + 200]})), "00 2D"); // sample 100: +45
+    EXPECT_EQ(hex(bytes({b1[14 + 600], b1[15 + 600]})), "FF D3"); // sample 300: -45
+    EXPECT_EQ(sampleAt(b1, 3700), 45); // 9 cycles later
     // channel 2: square, 50 counts, 1000 samples a cycle
     EXPECT_EQ(hex(bytes({b2[14], b2[15]})), "00 32");
     EXPECT_EQ(sampleAt(b2, 499), 50);
