@@ -32,33 +32,3 @@ std::vector<Bytes> pinCommands(const Bytes &pins)
         frames.push_back({0x63, p});
     return frames;
 }
-
-StderrCapture::StderrCapture()
-{
-    fflush(stderr);
-    char name[] = "/tmp/stderrXXXXXX";
-    file_ = mkstemp(name);
-    unlink(name);
-    saved_ = dup(2);
-    dup2(file_, 2);
-}
-
-StderrCapture::~StderrCapture() { finish(); }
-
-std::string StderrCapture::finish()
-{
-    if (saved_ < 0)
-        return {};
-    fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    saved_ = -1;
-    std::string text;
-    lseek(file_, 0, SEEK_SET);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(file_, buf, sizeof buf)) > 0)
-        text.append(buf, (size_t)n);
-    close(file_);
-    return text;
-}

@@ -28,17 +28,6 @@ void appendRepeated(Bytes &out, std::initializer_list<unsigned char> run, int ti
 std::vector<Bytes> pinCommands(const Bytes &pins);
 
 // Captures what is written to standard error (fd 2) while it lives.
-class StderrCapture {
-public:
-    StderrCapture();
-    ~StderrCapture();
-    std::string finish();
-
-private:
-    int saved_ = -1;
-    int file_ = -1;
-};
-
 class IssTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -1,27 +1,26 @@
 #include "capture_stdout.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-StdoutCapture::StdoutCapture()
+StreamCapture::StreamCapture(FILE *stream, int fd) : stream_(stream), fd_(fd)
 {
-    fflush(stdout);
-    char name[] = "/tmp/stdoutXXXXXX";
+    fflush(stream_);
+    char name[] = "/tmp/captureXXXXXX";
     file_ = mkstemp(name);
     unlink(name);
-    saved_ = dup(1);
-    dup2(file_, 1);
+    saved_ = dup(fd_);
+    dup2(file_, fd_);
 }
 
-StdoutCapture::~StdoutCapture() { finish(); }
+StreamCapture::~StreamCapture() { finish(); }
 
-std::string StdoutCapture::finish()
+std::string StreamCapture::finish()
 {
     if (saved_ < 0)
         return {};
-    fflush(stdout);
-    dup2(saved_, 1);
+    fflush(stream_);
+    dup2(saved_, fd_);
     close(saved_);
     saved_ = -1;
     std::string text;
