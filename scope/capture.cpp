@@ -22,6 +22,16 @@ static void checkBlock(const unsigned char *block, unsigned got, int channel)
     }
 }
 
+// The CSV lines between the settings header and the samples, the same in both exports.
+static void writeSampleHeader(FILE *csv, float period)
+{
+    fprintf(csv, "Sampling Period,%9.3E,\n", (double)period);
+    fprintf(csv, "Firmware, V1.26,\n");
+    fprintf(csv, "Time, ,\n");
+    fprintf(csv, "Mode,Fast,\n");
+    fprintf(csv, "Waveform Data,\n");
+}
+
 int scopePoll(int port)
 {
     printf("Polling waveform....\n");
@@ -106,13 +116,8 @@ void scopeExportDual(char channel, const char *settings, const unsigned char *bl
     printf("\nchannel:%c", block1[10] + '0');
     printf("\nchannel:%c", block2[10] + '0');
 
-    if (csv != NULL) {
-        fprintf(csv, "Sampling Period,%9.3E,\n", (double)interval1);
-        fprintf(csv, "Firmware, V1.26,\n");
-        fprintf(csv, "Time, ,\n");
-        fprintf(csv, "Mode,Fast,\n");
-        fprintf(csv, "Waveform Data,\n");
-    }
+    if (csv != NULL)
+        writeSampleHeader(csv, interval1);
     for (int i = 0; i < 2 * kWaveSamples; i += 2) {
         if (i % 32 == 0)
             printf("\n");
@@ -170,13 +175,8 @@ void scopeReadAquire(int port, char channel)
     printf("count_rd: %d %d TimeInterval:%f\n", (int)count, kWaveBlockSize, (double)period);
     printf("%c a: %c b: %c%c%c%c d:%c \n", block[0], block[1], block[2], block[3], block[4], block[5], block[10] + '0');
     printf("\nchannel:%c", block[10] + '0');
-    if (csv != NULL) {
-        fprintf(csv, "Sampling Period,%9.3E,\n", (double)period);
-        fprintf(csv, "Firmware, V1.26,\n");
-        fprintf(csv, "Time, ,\n");
-        fprintf(csv, "Mode,Fast,\n");
-        fprintf(csv, "Waveform Data,\n");
-    }
+    if (csv != NULL)
+        writeSampleHeader(csv, period);
     for (int i = 0; i < 2 * kWaveSamples; i += 2) {
         if (i % 32 == 0)
             printf("\n");
