@@ -23,9 +23,9 @@ need_packages() {
   fi
 }
 
-# The native build: compiler, CMake, GoogleTest; locale sources, from which a test
+# The native build: compiler, CMake, GoogleTest, Google Benchmark; locale sources, from which a test
 # builds a decimal-comma locale to show the number formats stay in "C".
-BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev locales)
+BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales)
 
 # configure_and_build DIR [CMAKE ARGS...]
 configure_and_build() {
