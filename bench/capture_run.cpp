@@ -2,11 +2,13 @@
 // and sets each beside the floor the line and the sequence allow (line_floor.h).
 //
 //   capture_run [--runs N] [--rates 19200,115200] [--scopecap PATH]
-//               [--wine-exe PATH --link PATH] [--keep]
+//               [--wine-exe PATH --link PATH] [--keep] [--each]
 //
 // --wine-exe also runs that Windows build under `wine`; the Wine prefix in
 // WINEPREFIX must map COM9 to --link (bench/capture sets this up). Exit status 0
 // when every run completed its capture, 1 when one did not, 64 on a bad option.
+// --keep keeps every run's directory (output files, log); --each prints every run's
+// figures on standard error.
 #include "bench.h"
 #include "line_floor.h"
 #include "measured_run.h"
@@ -42,13 +44,14 @@ struct Options {
     std::string wineExe;
     std::string link;
     bool keep = false;
+    bool each = false; // every run's figures on standard error
 };
 
 int usage(const char *why)
 {
     std::fprintf(stderr, "capture_run: %s\n", why);
     std::fprintf(stderr, "usage: capture_run [--runs N] [--rates 19200,115200] [--scopecap PATH]\n"
-                         "                   [--wine-exe PATH --link PATH] [--keep]\n");
+                         "                   [--wine-exe PATH --link PATH] [--keep] [--each]\n");
     return 64;
 }
 
@@ -134,6 +137,12 @@ bool measureOnce(const Program &program, long baud, const Options &options, cons
     row->cpuBeyond.push_back(run.cpuMs - run.busyWaitCpuMs);
     row->startup.push_back(run.startupMs);
     row->peakKiB = std::max(row->peakKiB, run.peakKiB);
+    if (options.each)
+        std::fprintf(stderr,
+                     "%s at %ld baud, run %zu: wall %.1f ms, start-up %.1f ms, cpu %.1f ms, beyond the waits %.1f ms, "
+                     "peak %ld KiB\n",
+                     program.label.c_str(), baud, row->wall.size(), run.wallMs, run.startupMs, run.cpuMs,
+                     run.cpuMs - run.busyWaitCpuMs, run.peakKiB);
     return true;
 }
 
@@ -148,6 +157,8 @@ int main(int argc, char **argv)
         const char *v = nullptr;
         if (arg == "--keep")
             options.keep = true;
+        else if (arg == "--each")
+            options.each = true;
         else if (arg == "--runs" && (v = value()) != nullptr) {
             options.runs = std::atoi(v);
             if (options.runs < 1 || options.runs > 1000)
