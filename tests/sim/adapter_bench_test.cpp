@@ -1,7 +1,6 @@
 // The virtual USB-ISS adapter over its pseudo-terminal: module commands, I2C
 // devices in and out of I2C mode, frames split over writes, and the LED driver.
-#include "bench.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -40,23 +39,9 @@ std::vector<int> pinsFor(uint16_t word)
     return p;
 }
 
-class AdapterBench : public ::testing::Test {
+class AdapterBench : public BenchFixture {
 protected:
-    void startBench()
-    {
-        opts.personality = sim::Personality::Adapter;
-        bench = std::make_unique<sim::VirtualBench>(opts);
-        std::string error;
-        ASSERT_TRUE(bench->start(&error)) << error;
-        port = std::make_unique<SlavePort>(bench->slavePath());
-        ASSERT_TRUE(port->isOpen());
-    }
-    void TearDown() override
-    {
-        port.reset();
-        if (bench)
-            bench->stop();
-    }
+    void startBench() { BenchFixture::startBench(sim::Personality::Adapter); }
     // One frame and its reply of the length the library reads.
     std::string ask(const std::string &frame, size_t replyLength)
     {
@@ -76,9 +61,6 @@ protected:
                 out.push_back(l);
         return out;
     }
-    BenchOptions opts;
-    std::unique_ptr<sim::VirtualBench> bench;
-    std::unique_ptr<SlavePort> port;
 };
 
 TEST_F(AdapterBench, ModuleCommands)

@@ -1,7 +1,5 @@
 // The injected faults, seen from the program's side of the line.
-#include "bench.h"
-#include "run_program.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,30 +14,7 @@ using namespace simtest;
 using sim::BenchOptions;
 using Clock = std::chrono::steady_clock;
 
-class Faults : public ::testing::Test {
-protected:
-    void startBench(sim::Personality who = sim::Personality::Scope)
-    {
-        opts.personality = who;
-        bench = std::make_unique<sim::VirtualBench>(opts);
-        std::string error;
-        ASSERT_TRUE(bench->start(&error)) << error;
-        port = std::make_unique<SlavePort>(bench->slavePath());
-        ASSERT_TRUE(port->isOpen());
-    }
-    void TearDown() override
-    {
-        port.reset();
-        if (bench)
-            bench->stop();
-        if (!dir.empty())
-            removeTree(dir);
-    }
-    BenchOptions opts;
-    std::unique_ptr<sim::VirtualBench> bench;
-    std::unique_ptr<SlavePort> port;
-    std::string dir;
-};
+class Faults : public BenchFixture {};
 
 TEST_F(Faults, ShortCutsEveryBlockToNBytes)
 {
@@ -64,8 +39,7 @@ TEST_F(Faults, ShortZeroSendsNothingForABlock)
 
 TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
 {
-    dir = makeTempDir("simtest-");
-    opts.linkPath = dir + "/com9";
+    opts.linkPath = tempDir() + "/com9";
     opts.hangupAfter = 1000;
     startBench();
     ASSERT_TRUE(std::filesystem::is_symlink(opts.linkPath));

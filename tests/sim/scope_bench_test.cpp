@@ -1,8 +1,6 @@
 // The virtual oscilloscope over its pseudo-terminal, driven from the slave side as
 // the program drives its serial port.
-#include "bench.h"
-#include "run_program.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
 
 #include <chrono>
 #include <filesystem>
@@ -15,35 +13,7 @@ using namespace simtest;
 using sim::BenchOptions;
 using Clock = std::chrono::steady_clock;
 
-class ScopeBench : public ::testing::Test {
-protected:
-    void startBench()
-    {
-        bench = std::make_unique<sim::VirtualBench>(opts);
-        std::string error;
-        ASSERT_TRUE(bench->start(&error)) << error;
-        port = std::make_unique<SlavePort>(bench->slavePath());
-        ASSERT_TRUE(port->isOpen());
-    }
-    void TearDown() override
-    {
-        port.reset();
-        if (bench)
-            bench->stop();
-        if (!dir.empty())
-            removeTree(dir);
-    }
-    std::string tempDir()
-    {
-        if (dir.empty())
-            dir = makeTempDir("simtest-");
-        return dir;
-    }
-    BenchOptions opts;
-    std::unique_ptr<sim::VirtualBench> bench;
-    std::unique_ptr<SlavePort> port;
-    std::string dir;
-};
+class ScopeBench : public BenchFixture {};
 
 TEST_F(ScopeBench, SettingsReplyIsTheLineAndNothingMore)
 {
