@@ -88,7 +88,7 @@ struct Row {
 };
 
 // One run of `program` against a fresh virtual oscilloscope at `baud`.
-bool measureOnce(const Program &program, long baud, const Options &options, const fs::path &workDir, Row *row,
+void measureOnce(const Program &program, long baud, const Options &options, const fs::path &workDir, Row *row,
                  CaptureFloor *floorOut)
 {
     sim::BenchOptions bench;
@@ -96,21 +96,22 @@ bool measureOnce(const Program &program, long baud, const Options &options, cons
     bench.linkPath = options.link;
     const size_t settingsBytes = sim::scopeSettingsReply(bench).size();
     const size_t blockBytes = sim::waveBlockFor(bench, 1).size();
+    const CaptureFloor floor = captureFloor(settingsBytes, blockBytes, blockBytes, baud);
+    *floorOut = floor;
     sim::VirtualBench scope(bench);
     std::string why;
     if (!scope.start(&why)) {
         std::fprintf(stderr, "capture_run: cannot start the virtual oscilloscope: %s\n", why.c_str());
-        return false;
+        row->failed++;
+        return;
     }
     fs::create_directories(workDir);
     std::map<std::string, std::string> env = program.env;
     env["COM9"] = scope.portPath();
-    const CaptureFloor floor = captureFloor(settingsBytes, blockBytes, blockBytes, baud);
     RunFigures run = measureRun(RUN_CHILD_PROGRAM, program.argv, env, workDir.string(), scope.slavePath(), floor.waitsMs,
                                 std::chrono::seconds(180));
     scope.stop();
 
-    *floorOut = floor;
     std::string problem;
     if (run.exitStatus > 0) {
         std::ifstream err(workDir / "stderr.txt");
@@ -129,7 +130,7 @@ bool measureOnce(const Program &program, long baud, const Options &options, cons
         std::fprintf(stderr, "capture_run: %s at %ld baud: %s (output in %s)\n", program.label.c_str(), baud,
                      problem.c_str(), workDir.c_str());
         row->failed++;
-        return false;
+        return;
     }
     row->wall.push_back(run.wallMs);
     row->floor.push_back(floor.totalMs());
@@ -143,7 +144,6 @@ bool measureOnce(const Program &program, long baud, const Options &options, cons
                      "peak %ld KiB\n",
                      program.label.c_str(), baud, row->wall.size(), run.wallMs, run.startupMs, run.cpuMs,
                      run.cpuMs - run.busyWaitCpuMs, run.peakKiB);
-    return true;
 }
 
 } // namespace

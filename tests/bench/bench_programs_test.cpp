@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -80,6 +79,20 @@ TEST(CaptureRun, AProgramThatFailsIsNamedAndFailsTheBenchmark)
     std::string dir = splitLines(run.out.substr(at + kept.size()))[0];
     EXPECT_TRUE(std::filesystem::exists(dir + "/native-460800-1/stderr.txt")) << dir;
     removeTree(dir);
+}
+
+TEST(CaptureRun, ABenchThatCannotStartFailsTheBenchmark)
+{
+    ProgramRun run = runProgram(program("capture_run"),
+                                {"--runs", "1", "--rates", "460800", "--link", "/nonexistent/capture-run/com9"});
+    EXPECT_EQ(run.exitStatus, 1) << run.out;
+    EXPECT_NE(run.err.find("cannot start the virtual oscilloscope"), std::string::npos) << run.err;
+    // the floor is still the one of the rate asked for
+    EXPECT_NE(run.out.find("= 1910.5 ms"), std::string::npos) << run.out;
+    const std::string kept = "runs kept in ";
+    size_t at = run.out.find(kept);
+    if (at != std::string::npos)
+        removeTree(splitLines(run.out.substr(at + kept.size()))[0]);
 }
 
 TEST(ExportBench, EveryCaseRunsAndTheExportsConsoleOutputStaysOffTheFigures)
