@@ -42,7 +42,7 @@ void settingsListing(benchmark::State &state)
 }
 BENCHMARK(settingsListing);
 
-// the ten values the export looks up in the settings text
+// the nine values the export looks up in the settings text
 void headerLookups(benchmark::State &state)
 {
     const char *s = capture().settings.c_str();

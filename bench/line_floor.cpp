@@ -14,15 +14,9 @@ double blockReadFloorMs(size_t replyBytes, size_t want, double bytesPerMs, const
     while (got < want) {
         const size_t ask = want - got;
         const double deadline = t + timeouts.constant + timeouts.multiplier * (double)ask;
-        if (got >= coming) {
-            // nothing more will come: the read lasts its whole total time-out
-            t = deadline;
-            if (--emptyReads == 0)
-                break;
-            continue;
-        }
-        const double nextByte = (double)(got + 1) / bytesPerMs;
-        if (nextByte > deadline) {
+        // nothing more comes, or not before the deadline: the read lasts its whole
+        // total time-out and comes back empty
+        if (got >= coming || (double)(got + 1) / bytesPerMs > deadline) {
             t = deadline;
             if (--emptyReads == 0)
                 break;
