@@ -27,6 +27,10 @@ need_packages() {
 # builds a decimal-comma locale to show the number formats stay in "C".
 BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales)
 
+# The guest the driver tests boot (tests/drivers): QEMU, whose emulation needs no KVM, busybox
+# for the guest's shell, cpio for its initramfs.
+GUEST_PACKAGES=(qemu-system-x86 busybox-static cpio)
+
 # configure_and_build DIR [CMAKE ARGS...]
 configure_and_build() {
   local dir=$1
