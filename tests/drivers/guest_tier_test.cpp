@@ -1,0 +1,198 @@
+// The programs on the Linux kernel's own serial drivers: one QEMU guest (tests/drivers/
+// run-guest) boots Debian's kernel and runs every case of tier-job.sh, on the 8250 UART,
+// QEMU's FT232 through ftdi_sio and a CDC-ACM link through cdc_acm; the results come
+// back over the 9p share and are held to the same expectations as the pty tests.
+// What a pseudo-terminal cannot show is what these cases are for: the line settings a
+// real converter is given, a busy real tty, and a USB adapter that goes away.
+#include "program_expect.h"
+#include "run_program.h"
+#include "sim_expect.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+namespace {
+
+// The FT232 is pulled this long into its capture, and the CDC cable this long into the
+// LED walk (tier-job.sh).
+constexpr double kFtdiPulledAt = 5.0;
+constexpr double kCdcPulledAt = 4.0;
+const char kLostFtdi[] = "scopecap: COM9 was lost (the device was removed): Input/output error\n";
+const char kLostAcm[] = "isscheck: COM9 was lost (the device was removed): Input/output error\n";
+
+struct Case {
+    int status = -1;
+    double seconds = -1; // the guest's own wall clock
+    std::string out, err, dir;
+};
+
+class GuestTier : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        share_ = makeTempDir("guest-tier-");
+        boot_ = runProgram("/bin/bash",
+                           {std::string(SCOPECAP_SOURCE_DIR) + "/tests/drivers/run-guest", "--build", buildDir(),
+                            "--share", share_, "--job", std::string(SCOPECAP_SOURCE_DIR) + "/tests/drivers/tier-job.sh",
+                            "--bench-usb", "--baud 19200", "--timeout", "170"},
+                           {}, "", std::chrono::seconds(200));
+    }
+    static void TearDownTestSuite()
+    {
+        if (!::testing::Test::HasFailure() && std::getenv("SCOPECAP_KEEP_GUEST") == nullptr)
+            removeTree(share_);
+        else
+            std::fprintf(stderr, "guest tier: the share is kept in %s\n", share_.c_str());
+    }
+
+    void SetUp() override
+    {
+        if (boot_.exitStatus == 3) {
+            // no guest can start on this machine; CI must run the tier, so there it fails
+            if (std::getenv("CI") != nullptr)
+                FAIL() << "the guest tier must run in CI: " << boot_.err;
+            GTEST_SKIP() << boot_.err;
+        }
+        ASSERT_EQ(boot_.exitStatus, 0) << boot_.err << boot_.out;
+    }
+
+    static Case result(const std::string &name)
+    {
+        Case c;
+        c.dir = share_ + "/" + name;
+        std::string status = readFile(c.dir + "/status");
+        if (!status.empty())
+            c.status = std::atoi(status.c_str());
+        std::string seconds = readFile(c.dir + "/seconds");
+        if (!seconds.empty())
+            c.seconds = std::atof(seconds.c_str());
+        c.out = readFile(c.dir + "/stdout");
+        c.err = readFile(c.dir + "/stderr");
+        return c;
+    }
+    static std::string shared(const std::string &file) { return readFile(share_ + "/" + file); }
+
+    static std::string share_;
+    static ProgramRun boot_;
+};
+
+std::string GuestTier::share_;
+ProgramRun GuestTier::boot_;
+
+void expectWholeCapture(const Case &c, const std::string &commands)
+{
+    ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(c.err, "");
+    EXPECT_EQ(commands.substr(0, 37), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n") << commands;
+    expectCaptureFiles(c.dir, in);
+    expectCaptureLog(c.out, in);
+}
+
+TEST_F(GuestTier, CaptureOverThe8250Uart)
+{
+    expectWholeCapture(result("s8250"), shared("bench-8250.log"));
+}
+
+TEST_F(GuestTier, CaptureThroughTheFt232AtTheLineRate)
+{
+    Case c = result("ftdi");
+    expectWholeCapture(c, shared("bench-usb.log"));
+    // paced by the bench at 19200 baud: 16028 block bytes at 1920 bytes a second and the
+    // 1.2 s of waits; bench/capture sets the time beside the floor
+    EXPECT_GT(c.seconds, 9.5);
+    RecordProperty("guest_seconds", std::to_string(c.seconds));
+}
+
+// QEMU traces the control requests the FT232 gets. After each open raised DTR and RTS
+// (the kernel does that), openComPort's settings must follow: 19200 baud, 8 data bits,
+// no parity, one stop bit, no flow control, then DTR and RTS each turned off.
+TEST_F(GuestTier, Ft232GetsTheLineSettings)
+{
+    std::string trace = shared("usb-trace.log");
+    std::regex baud(R"(usb_serial_set_baud .* baud rate (\d+))"), data(R"(usb_serial_set_data .* parity (.), data bits (\d), stop bits (\d))"),
+        flow(R"(usb_serial_set_flow_control .* flow control (\d+))"), modem(R"(got control 0x4001, value 0x([0-9a-f]+))");
+    std::string lastBaud, lastData, lastFlow;
+    int raises = 0, settled = 0;
+    bool afterRaise = false, dtrOff = false;
+    for (const std::string &line : splitLines(trace)) {
+        std::smatch m;
+        if (std::regex_search(line, m, baud))
+            lastBaud = m[1];
+        else if (std::regex_search(line, m, data))
+            lastData = m.str(1) + m.str(2) + m.str(3);
+        else if (std::regex_search(line, m, flow))
+            lastFlow = m[1];
+        else if (std::regex_search(line, m, modem)) {
+            std::string value = m[1];
+            if (value == "303") {
+                ++raises;
+                afterRaise = true;
+                dtrOff = false;
+            } else if (afterRaise && value == "100") {
+                dtrOff = true;
+                EXPECT_EQ(lastBaud, "19200") << line;
+                EXPECT_EQ(lastData, "N81") << line;
+                EXPECT_EQ(lastFlow, "0") << line;
+            } else if (afterRaise) {
+                EXPECT_TRUE(dtrOff && value == "200") << "after a raise the next requests are DTR off, then RTS off: "
+                                                      << line;
+                settled += dtrOff && value == "200";
+                afterRaise = false;
+            }
+        }
+    }
+    // the capture and the pulled capture open the port twice each
+    EXPECT_GE(raises, 4) << trace;
+    EXPECT_EQ(settled, raises) << trace;
+}
+
+TEST_F(GuestTier, AdapterOverCdcAcm)
+{
+    Case info = result("acm-info");
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.err, "");
+    expectAdapterInfo(info.out, sim::BenchOptions{}.serial);
+
+    Case leds = result("acm-leds");
+    EXPECT_EQ(leds.status, 0) << leds.err;
+    EXPECT_EQ(leds.err, "");
+    expectLedWalk(shared("acm-leds.log"), 1);
+}
+
+TEST_F(GuestTier, BusyTtyIsRefused)
+{
+    Case c = result("acm-busy");
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.out, "serial port COM9 connect fail COM9 error 5\n\r");
+    EXPECT_EQ(c.err, "serial: COM9 is /dev/ttyACM0: already in use by another program\nisscheck: COM9 did not open\n");
+}
+
+TEST_F(GuestTier, PulledFt232IsNamedAndEndsTheCapture)
+{
+    Case c = result("ftdi-pulled");
+    EXPECT_EQ(c.status, 2);
+    std::vector<std::string> err = splitLines(c.err);
+    ASSERT_GE(err.size(), 2u) << c.err;
+    EXPECT_EQ(err[0] + "\n", kLostFtdi);
+    EXPECT_EQ(std::count(err.begin(), err.end(), err[0]), 1) << c.err;
+    EXPECT_NE(err[1].find("sample block short"), std::string::npos) << c.err;
+    EXPECT_EQ(c.out.substr(0, expectedSelfTestAndBanner().size()), expectedSelfTestAndBanner());
+    EXPECT_LT(c.seconds, 20.0);
+    EXPECT_GT(c.seconds, kFtdiPulledAt);
+}
+
+TEST_F(GuestTier, PulledCdcCableStopsIsscheck)
+{
+    Case c = result("acm-pulled");
+    EXPECT_EQ(c.status, 2);
+    EXPECT_EQ(c.err, kLostAcm);
+    // a few seconds after the pull, not the rest of the minute-long walk
+    EXPECT_GT(c.seconds, kCdcPulledAt);
+    EXPECT_LT(c.seconds, kCdcPulledAt + 5);
+    EXPECT_EQ(c.out.find("iBytesWritten: 0"), c.out.rfind("iBytesWritten: 0")) << "one failed write at most";
+}
+
+} // namespace
