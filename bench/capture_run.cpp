@@ -2,10 +2,12 @@
 // and sets each beside the floor the line and the sequence allow (line_floor.h).
 //
 //   capture_run [--runs N] [--rates 19200,115200] [--scopecap PATH]
-//               [--wine-exe PATH --link PATH] [--keep] [--each]
+//               [--wine-exe PATH --link PATH] [--guest-times FILE] [--keep] [--each]
 //
 // --wine-exe also runs that Windows build under `wine`; the Wine prefix in
-// WINEPREFIX must map COM9 to --link (bench/capture sets this up). Exit status 0
+// WINEPREFIX must map COM9 to --link (bench/capture sets this up). --guest-times adds
+// the runs of scopecap in a guest through ftdi_sio at 19200 baud, timed by the guest's
+// clock (one "STATUS SECONDS" line per run; bench/guest-job.sh). Exit status 0
 // when every run completed its capture, 1 when one did not, 64 on a bad option.
 // --keep keeps every run's directory (output files, log); --each prints every run's
 // figures on standard error.
@@ -43,6 +45,7 @@ struct Options {
     std::string scopecap = SCOPECAP_PROGRAM;
     std::string wineExe;
     std::string link;
+    std::string guestTimes;
     bool keep = false;
     bool each = false; // every run's figures on standard error
 };
@@ -51,7 +54,7 @@ int usage(const char *why)
 {
     std::fprintf(stderr, "capture_run: %s\n", why);
     std::fprintf(stderr, "usage: capture_run [--runs N] [--rates 19200,115200] [--scopecap PATH]\n"
-                         "                   [--wine-exe PATH --link PATH] [--keep] [--each]\n");
+                         "                   [--wine-exe PATH --link PATH] [--guest-times FILE] [--keep] [--each]\n");
     return 64;
 }
 
@@ -146,6 +149,37 @@ void measureOnce(const Program &program, long baud, const Options &options, cons
                      run.cpuMs - run.busyWaitCpuMs, run.peakKiB);
 }
 
+// The guest's runs come through QEMU's FT232 from a bench on this machine paced at
+// 19200 baud; a run counts when scopecap exited 0 (settings and both whole blocks came).
+constexpr long kGuestBaud = 19200;
+
+int printGuestRow(const std::string &path, const CaptureFloor &floor)
+{
+    std::ifstream in(path);
+    std::vector<double> wall;
+    int status = 0, failed = 0;
+    double seconds = 0;
+    while (in >> status >> seconds) {
+        if (status == 0)
+            wall.push_back(seconds * 1000);
+        else
+            failed++;
+    }
+    const char *label = "scopecap (guest)";
+    if (failed > 0)
+        std::fprintf(stderr, "capture_run: %d guest run%s did not complete (see %s)\n", failed, failed == 1 ? "" : "s",
+                     path.c_str());
+    if (wall.empty()) {
+        std::printf("%-20s %7ld   (no run completed)\n", label, kGuestBaud);
+        return failed > 0 ? failed : 1;
+    }
+    double w = median(wall);
+    std::printf("%-20s %7ld %9.1f %9.1f %7.4f %11s %13s %8s %13s %9s\n", label, kGuestBaud, w, floor.totalMs(),
+                w / floor.totalMs(), "-", "-", "-", "-", "-");
+    std::fflush(stdout);
+    return failed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -172,6 +206,8 @@ int main(int argc, char **argv)
             options.wineExe = v;
         else if (arg == "--link" && (v = value()) != nullptr)
             options.link = v;
+        else if (arg == "--guest-times" && (v = value()) != nullptr)
+            options.guestTimes = v;
         else
             return usage(("unknown option or missing value: " + arg).c_str());
     }
@@ -213,6 +249,8 @@ int main(int argc, char **argv)
                         median(row.cpuBeyond), row.peakKiB);
             std::fflush(stdout);
         }
+        if (baud == kGuestBaud && !options.guestTimes.empty())
+            failures += printGuestRow(options.guestTimes, floor);
         char line[256];
         std::snprintf(line, sizeof line,
                       "floor at %ld baud: %.1f ms of waits + %.1f ms of reply bytes at the line rate + %.1f ms of "
@@ -226,6 +264,9 @@ int main(int argc, char **argv)
     std::printf("start-up: from the start of the process to its port's open, less the waits; ratio w/o s-u: the\n"
                 "ratio with the start-up taken off the wall time. cpu: user + system time; cpu beyond: less what\n"
                 "the busy waits before the open took. peak: the largest resident memory of any run.\n");
+    if (!options.guestTimes.empty())
+        std::printf("guest: scopecap in a QEMU guest (software emulation) on ttyUSB0 through ftdi_sio, the bench on\n"
+                    "this machine paced at 19200 baud; wall time by the guest's clock (10 ms steps).\n");
     if (options.keep || failures > 0)
         std::printf("runs kept in %s\n", top.c_str());
     else
