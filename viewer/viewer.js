@@ -825,7 +825,7 @@
     return (base || 'capture') + '.png';
   }
 
-  function pictureLines(capture) {
+  function pictureLines() {
     var ops = [], y = CANVAS_H + 8, line = 16;
     var text = function (x, t, style) { ops.push({ x: x, y: y, text: t, style: style || {} }); };
     text(LEFT, statusLine.textContent, { bold: true });
@@ -868,9 +868,9 @@
     return lines;
   }
 
-  function picture(capture) {
+  function picture() {
     var ratio = canvas.width / CANVAS_W;
-    var laid = pictureLines(capture);
+    var laid = pictureLines();
     var out = document.createElement('canvas');
     var c = out.getContext('2d');
     var font = function (st) { return (st.bold ? 'bold ' : '') + '12px system-ui, sans-serif'; };
@@ -909,7 +909,7 @@
   function savePicture() {
     if (!shown) return;
     var name = captureName(shown);
-    picture(shown).toBlob(function (blob) {
+    picture().toBlob(function (blob) {
       var a = document.createElement('a');
       a.href = URL.createObjectURL(blob);
       a.download = name;

@@ -117,14 +117,19 @@ describe('the capture from scopecap: a sine and a square with a 30 % duty cycle'
   });
 });
 
-describe('a CSV with a full-range ramp and a flat line', () => {
+async function openCsv(name, csv) {
+  const opened = await openViewer(browser, pageFolder(name).url);
+  await opened.page.setInputFiles('#file-input', { name: 'op_scope.csv', mimeType: 'text/csv', buffer: Buffer.from(csv) });
+  await settled(opened.page);
+  return opened;
+}
+
+describe('CSV files', () => {
   test('the ramp reaches the converter\'s limits and says so; the flat line has no amplitude, edge or period', async () => {
     // the capture's own op_scope.csv with the two other channels in place of its samples
     const lines = captureFile('op_scope.csv').split('\n');
     lines.splice(lines.indexOf('Waveform Data,') + 1, 4000, ...expected.fullRange.map((s, i) => `${s},${expected.flat[i]}`));
-    const { page, viewerErrors } = await openViewer(browser, pageFolder('measure-csv').url);
-    await page.setInputFiles('#file-input', { name: 'op_scope.csv', mimeType: 'text/csv', buffer: Buffer.from(lines.join('\n')) });
-    await settled(page);
+    const { page, viewerErrors } = await openCsv('measure-csv', lines.join('\n'));
     const cells = await measurements(page);
 
     const P = periodOf(FULL_RANGE), ramp = expected.fullRange, { values, top, base } = levels(ramp, ch1);
@@ -139,6 +144,17 @@ describe('a CSV with a full-range ramp and a flat line', () => {
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);
     assert.equal(download.suggestedFilename(), 'op_scope.png');
     assert.deepEqual(viewerErrors, []);
+    await page.close();
+  });
+
+  test('without a scale there are no voltages, without a sample interval no times', async () => {
+    const csv = captureFile('op_scope.csv').replace(/^Vertical Scale,.*$/m, 'Vertical Scale,?,')
+      .replace(/^Sampling Period,.*$/m, 'Sampling Period,0,');
+    const { page } = await openCsv('measure-no-scale', csv);
+    const cells = await measurements(page);
+    const volts = ['vmax', 'vmin', 'vpp', 'vamp', 'vavg', 'vrms'], times = ['freq', 'period', 'rise', 'fall'];
+    assertValues(cells['1'], { ...Object.fromEntries([...volts, ...times].map((q) => [q, null])), pduty: 0.5, nduty: 0.5 }, 'CH1');
+    assertValues(cells['2'], { vpp: levels(expected.samples2, ch2).values.vpp, freq: null, pduty: 0.3 }, 'CH2');
     await page.close();
   });
 });
