@@ -506,10 +506,10 @@
       }
       if (i > 0 && s[i - 1] !== null && (s[i - 1] >= mid) !== (v >= mid)) candidate = crossingAt(s, i, mid);
       if (v >= mid + band && state <= 0) {
-        if (state < 0 && !isNaN(candidate)) out.push({ at: candidate, rising: true, index: i });
+        if (state < 0 && !isNaN(candidate)) out.push({ at: candidate, rising: true });
         state = 1;
       } else if (v <= mid - band && state >= 0) {
-        if (state > 0 && !isNaN(candidate)) out.push({ at: candidate, rising: false, index: i });
+        if (state > 0 && !isNaN(candidate)) out.push({ at: candidate, rising: false });
         state = -1;
       }
     }
