@@ -43,8 +43,8 @@ bool parseWaveSpec(const std::string &text, WaveSpec *wave, std::string *error)
     std::string part;
     while (std::getline(in, part, ':'))
         parts.push_back(part);
-    if (parts.empty() || parts.size() > 3) {
-        *error = "a waveform is KIND[:AMPLITUDE[:PERIOD]], not \"" + text + "\"";
+    if (parts.empty() || parts.size() > 4 || (parts.size() == 4 && parts[0] != "square")) {
+        *error = "a waveform is KIND[:AMPLITUDE[:PERIOD]] (square[:A[:P[:DUTY]]]), not \"" + text + "\"";
         return false;
     }
     WaveSpec w;
@@ -77,6 +77,13 @@ bool parseWaveSpec(const std::string &text, WaveSpec *wave, std::string *error)
             return false;
         }
         w.period = (int)v;
+    }
+    if (parts.size() > 3) {
+        if (!wholeNumber(parts[3], 1, 99, &v)) {
+            *error = "square duty cycle \"" + parts[3] + "\" is not 1 to 99 percent";
+            return false;
+        }
+        w.duty = (int)v;
     }
     *wave = w;
     return true;
@@ -310,6 +317,8 @@ const char *benchHelpText()
            "                      WAVE is KIND[:AMPLITUDE[:PERIOD]], amplitude in counts\n"
            "                      (0..32768, samples clamped to -32768..32767), period in\n"
            "                      samples; kinds: sine, square, triangle (default 100:400),\n"
+           "                      square:A:P:DUTY (+A for DUTY percent of each period, 1..99;\n"
+           "                      default 50),\n"
            "                      ramp (-A up to A-1 over a period; default 128:256, i.e.\n"
            "                      -128..127), zero\n"
            "  --dump-settings     print the *LRN? reply it would send, then exit\n"

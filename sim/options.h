@@ -18,6 +18,7 @@ struct WaveSpec {
     WaveKind kind = WaveKind::Sine;
     int amplitude = 100; // peak, counts (0..32768)
     int period = 400;    // samples per cycle (>= 2)
+    int duty = 50;       // square: percent of each cycle at +amplitude (1..99)
 };
 
 struct BenchOptions {

@@ -249,7 +249,7 @@ std::vector<int16_t> waveSamples(const WaveSpec &w)
             v = std::lround((double)a * std::sin(2.0 * kPi * (double)phase / (double)p));
             break;
         case WaveKind::Square:
-            v = 2 * phase < p ? a : -a;
+            v = 100 * phase < (int64_t)w.duty * p ? a : -a;
             break;
         case WaveKind::Triangle: {
             double t = (double)phase / (double)p;

@@ -41,6 +41,10 @@
   var legend = document.getElementById('legend');
   var fileInput = document.getElementById('file-input');
   var dropVeil = document.getElementById('drop-veil');
+  var measurePanel = document.getElementById('measure');
+  var measureTable = document.getElementById('measurements');
+  var measureNotes = document.getElementById('measure-notes');
+  var saveButton = document.getElementById('save-png');
 
   var shown = null;              // the capture on screen
   var READOUT_HINT = readout.textContent;
@@ -442,6 +446,179 @@
     return parseCsv(text, label);
   }
 
+  // ---- measurements, as the scope's Measure menu gives them ----
+
+  var QUANTITIES = [
+    { key: 'vmax', label: 'Vmax', unit: 'V' }, { key: 'vmin', label: 'Vmin', unit: 'V' },
+    { key: 'vpp', label: 'Vpp', unit: 'V' }, { key: 'vamp', label: 'Vamp', unit: 'V' },
+    { key: 'vavg', label: 'Vavg', unit: 'V' }, { key: 'vrms', label: 'Vrms', unit: 'V' },
+    { key: 'freq', label: 'Freq', unit: 'Hz' }, { key: 'period', label: 'Period', unit: 's' },
+    { key: 'rise', label: 'Rise', unit: 's' }, { key: 'fall', label: 'Fall', unit: 's' },
+    { key: 'pduty', label: '+Duty', unit: '%' }, { key: 'nduty', label: '-Duty', unit: '%' }
+  ];
+  var FLAT_SHARE = 0.05;         // a level held by fewer samples than this is no flat top
+  var CONVERTER_MIN = -128, CONVERTER_MAX = 127;
+
+  // 3 significant digits with an SI prefix, trailing zeros kept: "2.00 V", "200 µs"
+  function si3(value, unit) {
+    if (unit === '%') return (value * 100).toFixed(1) + ' %';
+    if (value === 0) return '0.00 ' + unit;
+    var exp = Math.max(-12, Math.min(9, Math.floor(Math.log10(Math.abs(value)) / 3) * 3));
+    var text = (value / Math.pow(10, exp)).toPrecision(3);
+    if (Math.abs(parseFloat(text)) >= 1000 && exp < 9) {
+      exp += 3;
+      text = (value / Math.pow(10, exp)).toPrecision(3);
+    }
+    return text + ' ' + PREFIXES[exp] + unit;
+  }
+
+  // The most frequent value on one side of the middle; where it holds too few of
+  // the samples to be a flat level (a sine, a ramp) the extreme stands in.
+  function flatLevel(histogram, n, from, to, extreme) {
+    var best = extreme, bestCount = 0;
+    Object.keys(histogram).forEach(function (k) {
+      var v = Number(k), c = histogram[k];
+      if (v < from || v > to) return;
+      if (c > bestCount || (c === bestCount && Math.abs(v - extreme) < Math.abs(best - extreme))) {
+        best = v;
+        bestCount = c;
+      }
+    });
+    return bestCount >= FLAT_SHARE * n ? best : extreme;
+  }
+
+  // Where between samples i-1 and i the trace passes level, in sample intervals.
+  function crossingAt(s, i, level) {
+    return i - 1 + (level - s[i - 1]) / (s[i] - s[i - 1]);
+  }
+
+  // Crossings of the middle level, each counted once the trace has gone a tenth
+  // of the amplitude across (mid +- amp/20), so noise on the level makes no edge.
+  // Each is placed where the trace last passed the middle on the way.
+  function midCrossings(s, mid, band) {
+    var out = [], state = 0, candidate = NaN;
+    for (var i = 0; i < s.length; i++) {
+      var v = s[i];
+      if (v === null) {
+        state = 0;
+        candidate = NaN;
+        continue;
+      }
+      if (i > 0 && s[i - 1] !== null && (s[i - 1] >= mid) !== (v >= mid)) candidate = crossingAt(s, i, mid);
+      if (v >= mid + band && state <= 0) {
+        if (state < 0 && !isNaN(candidate)) out.push({ at: candidate, rising: true });
+        state = 1;
+      } else if (v <= mid - band && state >= 0) {
+        if (state > 0 && !isNaN(candidate)) out.push({ at: candidate, rising: false });
+        state = -1;
+      }
+    }
+    return out;
+  }
+
+  // 10 % to 90 % of one edge, searched from its middle crossing out to the
+  // crossings either side. NaN for an edge cut by the memory's ends or a gap;
+  // Infinity for one that passes both levels between two samples.
+  function edgeTime(s, c, from, to, lo, hi) {
+    var up = c.rising, start = NaN, end = NaN, i, j;
+    var below = function (v, level) { return up ? v < level : v > level; };
+    for (i = Math.ceil(c.at); i > from && s[i - 1] !== null; i--) {
+      if (below(s[i - 1], up ? lo : hi) && !below(s[i], up ? lo : hi)) {
+        start = crossingAt(s, i, up ? lo : hi);
+        break;
+      }
+    }
+    for (j = Math.max(Math.ceil(c.at), 1); j < to && s[j] !== null; j++) {
+      if (below(s[j - 1], up ? hi : lo) && !below(s[j], up ? hi : lo)) {
+        end = crossingAt(s, j, up ? hi : lo);
+        break;
+      }
+    }
+    if (isNaN(start) || isNaN(end)) return NaN;
+    return i === j ? Infinity : end - start;
+  }
+
+  // The mean of the edges' times; Infinity when an edge is faster than one sample.
+  function meanEdge(s, crossings, rising, lo, hi) {
+    var sum = 0, n = 0;
+    for (var k = 0; k < crossings.length; k++) {
+      var c = crossings[k];
+      if (c.rising !== rising) continue;
+      var from = k > 0 ? Math.floor(crossings[k - 1].at) : 0;
+      var to = k + 1 < crossings.length ? Math.ceil(crossings[k + 1].at) + 1 : s.length;
+      var t = edgeTime(s, c, from, to, lo, hi);
+      if (isNaN(t)) continue;
+      sum += t;
+      n++;
+    }
+    return n ? sum / n : NaN;
+  }
+
+  // One channel's values in volts, seconds, hertz and fractions of a period;
+  // NaN where the capture cannot give the quantity.
+  function measureChannel(ch, interval) {
+    var s = ch.samples, n = 0, sum = 0, squares = 0, max = -Infinity, min = Infinity, histogram = {};
+    s.forEach(function (v) {
+      if (v === null) return;
+      n++;
+      sum += v;
+      squares += v * v;
+      if (v > max) max = v;
+      if (v < min) min = v;
+      histogram[v] = (histogram[v] || 0) + 1;
+    });
+    var volts = isFinite(ch.scale) && ch.scale !== 0 ? ch.scale / COUNTS_PER_DIV : NaN;
+    var dt = interval > 0 && isFinite(interval) ? interval : NaN;
+    var r = {
+      clipped: min <= CONVERTER_MIN || max >= CONVERTER_MAX,
+      vmax: max * volts, vmin: min * volts, vpp: (max - min) * volts,
+      vavg: sum / n * volts, vrms: Math.sqrt(squares / n) * Math.abs(volts),
+      vamp: NaN, freq: NaN, period: NaN, rise: NaN, fall: NaN, pduty: NaN, nduty: NaN
+    };
+    if (max === min) return r;
+    var centre = (max + min) / 2;
+    var top = flatLevel(histogram, n, centre, max, max), base = flatLevel(histogram, n, min, centre, min);
+    var amp = top - base;
+    r.vamp = amp * volts;
+    if (!(amp > 0)) return r;
+
+    var crossings = midCrossings(s, (top + base) / 2, amp / 20);
+    var rising = crossings.filter(function (c) { return c.rising; });
+    var falling = crossings.filter(function (c) { return !c.rising; });
+    var edges = rising.length >= falling.length ? rising : falling;
+    if (edges.length < 2) return r;
+    var period = (edges[edges.length - 1].at - edges[0].at) / (edges.length - 1);
+    r.period = period * dt;
+    r.freq = 1 / r.period;
+
+    var high = [], low = [];
+    for (var k = 1; k < crossings.length; k++) {
+      if (crossings[k].rising === crossings[k - 1].rising) continue;   // a gap between them
+      (crossings[k - 1].rising ? high : low).push(crossings[k].at - crossings[k - 1].at);
+    }
+    var mean = function (a) { return a.length ? a.reduce(function (x, y) { return x + y; }, 0) / a.length : NaN; };
+    r.pduty = mean(high) / period;
+    r.nduty = mean(low) / period;
+
+    var lo = base + 0.1 * amp, hi = base + 0.9 * amp;
+    r.rise = meanEdge(s, crossings, true, lo, hi) * dt;
+    r.fall = meanEdge(s, crossings, false, lo, hi) * dt;
+    return r;
+  }
+
+  function measure(capture) {
+    return capture.channels.filter(function (ch) { return sampleCount(ch) > 0; }).map(function (ch) {
+      return { channel: ch, values: measureChannel(ch, capture.interval) };
+    });
+  }
+
+  // What a cell shows: the value, or "-" with the reason as a tooltip.
+  function shownValue(q, value, units) {
+    if (value === Infinity) return { text: '-', why: 'the edge is faster than one sample interval' };
+    if (!isFinite(value)) return { text: '-', why: 'this capture cannot give it' };
+    return { text: si3(value, q.unit === 'V' ? units : q.unit) };
+  }
+
   // ---- drawing ----
 
   function setupCanvas() {
@@ -599,17 +776,166 @@
     capture.notes.forEach(function (t) { legend.appendChild(el('p', 'note', t)); });
   }
 
+  function buildMeasurements(capture) {
+    measureTable.textContent = '';
+    measureNotes.textContent = '';
+    var results = measure(capture);
+    var body = el('tbody');
+    results.forEach(function (m) {
+      var ch = m.channel, units = ch.units || 'V';
+      var tr = el('tr');
+      tr.setAttribute('data-channel', String(ch.number));
+      if (m.values.clipped) tr.setAttribute('data-clipped', '');
+      var th = el('th');
+      th.scope = 'row';
+      th.appendChild(el('span', 'swatch ch' + ch.number));
+      th.appendChild(document.createTextNode(' CH' + ch.number));
+      tr.appendChild(th);
+      QUANTITIES.forEach(function (q) {
+        var value = m.values[q.key], shownAs = shownValue(q, value, units);
+        var td = el('td');
+        td.setAttribute('data-quantity', q.key);
+        td.setAttribute('data-value', isFinite(value) ? String(value) : '');
+        if (shownAs.why) td.title = shownAs.why;
+        td.appendChild(el('span', 'q', q.label));
+        td.appendChild(el('span', 'v', shownAs.text));
+        tr.appendChild(td);
+      });
+      body.appendChild(tr);
+      if (m.values.clipped) {
+        measureNotes.appendChild(el('p', 'note', 'CH' + ch.number + ' reaches the converter\'s limits (' +
+          CONVERTER_MIN + '/' + CONVERTER_MAX + ' counts or beyond): the signal may be clipped, and then ' +
+          'Vmax, Vmin and the values from them are the limits, not the signal.'));
+      }
+    });
+    measureTable.appendChild(body);
+    measurePanel.hidden = !results.length;
+  }
+
+  function clearMeasurements() {
+    measureTable.textContent = '';
+    measureNotes.textContent = '';
+    measurePanel.hidden = true;
+  }
+
+  // ---- the screen as a picture: the canvas, then the legend and measurements below it ----
+
+  function captureName(capture) {
+    var base = capture.source.replace(/[?#].*$/, '').split(/[\\/]/).pop().replace(/\.[^.]*$/, '');
+    return (base || 'capture') + '.png';
+  }
+
+  function pictureLines() {
+    var ops = [], y = CANVAS_H + 8, line = 16;
+    var text = function (x, t, style) { ops.push({ x: x, y: y, text: t, style: style || {} }); };
+    text(LEFT, statusLine.textContent, { bold: true });
+    y += line + 4;
+    legend.querySelectorAll('tr').forEach(function (tr) {
+      text(LEFT, tr.cells[0].textContent.trim(), { bold: true });
+      text(LEFT + 70, tr.cells[1].textContent);
+      y += line;
+    });
+    measureTable.querySelectorAll('tr').forEach(function (tr) {
+      y += 6;
+      text(LEFT, 'CH' + tr.getAttribute('data-channel'), { bold: true, colour: channelColour(Number(tr.getAttribute('data-channel'))), swatch: true });
+      y += line;
+      var cells = tr.querySelectorAll('td');
+      for (var i = 0; i < cells.length; i++) {
+        var col = i % 4;
+        text(LEFT + col * 150, cells[i].querySelector('.q').textContent, { dim: true });
+        text(LEFT + col * 150 + 48, cells[i].querySelector('.v').textContent);
+        if (col === 3) y += line;
+      }
+    });
+    var notes = [];
+    legend.querySelectorAll('.note').forEach(function (p) { notes.push(p.textContent); });
+    measureNotes.querySelectorAll('.note').forEach(function (p) { notes.push(p.textContent); });
+    return { ops: ops, notes: notes, y: y + 4, line: line };
+  }
+
+  function wrap(c, t, width) {
+    var words = t.split(' '), lines = [], cur = '';
+    words.forEach(function (w) {
+      var next = cur ? cur + ' ' + w : w;
+      if (cur && c.measureText(next).width > width) {
+        lines.push(cur);
+        cur = w;
+      } else {
+        cur = next;
+      }
+    });
+    if (cur) lines.push(cur);
+    return lines;
+  }
+
+  function picture() {
+    var ratio = canvas.width / CANVAS_W;
+    var laid = pictureLines();
+    var out = document.createElement('canvas');
+    var c = out.getContext('2d');
+    var font = function (st) { return (st.bold ? 'bold ' : '') + '12px system-ui, sans-serif'; };
+    c.font = font({});
+    var noteLines = [];
+    laid.notes.forEach(function (t) { noteLines = noteLines.concat(wrap(c, t, W)); });
+    var height = laid.y + noteLines.length * laid.line + 8;
+    out.width = canvas.width;
+    out.height = Math.round(height * ratio);
+    c.setTransform(ratio, 0, 0, ratio, 0, 0);
+    c.fillStyle = '#ffffff';
+    c.fillRect(0, 0, CANVAS_W, height);
+    c.setTransform(1, 0, 0, 1, 0, 0);
+    c.drawImage(canvas, 0, 0);
+    c.setTransform(ratio, 0, 0, ratio, 0, 0);
+    c.textBaseline = 'top';
+    laid.ops.forEach(function (op) {
+      var st = op.style, x = op.x;
+      if (st.swatch) {
+        c.fillStyle = st.colour;
+        c.fillRect(x, op.y + 2, 22, 10);
+        c.strokeStyle = '#333';
+        c.strokeRect(x + 0.5, op.y + 2.5, 21, 9);
+        x += 28;
+      }
+      c.font = font(st);
+      c.fillStyle = st.dim ? '#666666' : '#1d2126';
+      c.fillText(op.text, x, op.y);
+    });
+    c.font = font({});
+    c.fillStyle = '#555555';
+    noteLines.forEach(function (t, k) { c.fillText(t, LEFT, laid.y + k * laid.line); });
+    return out;
+  }
+
+  function savePicture() {
+    if (!shown) return;
+    var name = captureName(shown);
+    picture().toBlob(function (blob) {
+      var a = document.createElement('a');
+      a.href = URL.createObjectURL(blob);
+      a.download = name;
+      document.body.appendChild(a);
+      a.click();
+      a.remove();
+      setTimeout(function () { URL.revokeObjectURL(a.href); }, 10000);
+    }, 'image/png');
+  }
+
+  saveButton.addEventListener('click', savePicture);
+
   function show(capture) {
     shown = capture.channels.length ? capture : null;
     draw(shown);
     var drawn = shown && capture.sampleCount > 0;
+    saveButton.disabled = !drawn;
     if (drawn) {
       buildLegend(capture);
+      buildMeasurements(capture);
       var what = capture.channels.length > 1 ? 'sample pairs' : 'samples of CH' + capture.channels[0].number;
       setStatus('ready', capture.source + ': ' + capture.sampleCount + ' of ' + capture.memoryLength + ' ' + what +
                 (capture.problems.length ? ' (see the problems below)' : ''));
     } else {
       legend.textContent = '';
+      clearMeasurements();
       setStatus('failed', capture.source + ': nothing to draw.');
       if (!capture.problems.length) capture.problems.push('No samples could be read from ' + capture.source + '.');
     }
@@ -621,6 +947,8 @@
     shown = null;
     draw(null);
     legend.textContent = '';
+    clearMeasurements();
+    saveButton.disabled = true;
     setStatus('empty', status);
     showProblems([hint], status);
     clearReadout();

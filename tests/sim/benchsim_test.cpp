@@ -147,6 +147,8 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
         {"scope", "--wave1", "saw"},
         {"scope", "--wave2", "sine:40000"},
         {"scope", "--wave1", "sine:10:1"},
+        {"scope", "--wave1", "square:10:100:0"},
+        {"scope", "--wave1", "sine:10:100:30"},
         {"scope", "--settings", dir + "/no-such-file"},
         {"scope", "--dump-samples", "3"},
         {"scope", "--keys", "5"},

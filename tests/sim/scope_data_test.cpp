@@ -2,6 +2,7 @@
 // the block layout byte for byte, the waveforms, the settings line, and the
 // command interpreter without a line.
 #include "bench.h"
+#include "cli.h"
 #include "run_program.h"
 #include "sim_support.h"
 
@@ -114,6 +115,17 @@ TEST(ScopeBlock, WaveformKinds)
     EXPECT_EQ(tri[200], 100);
     EXPECT_EQ(tri[300], 0);
     EXPECT_EQ(tri[50], -50);
+
+    // a square with a duty cycle: +A for that percentage of each period
+    std::vector<int16_t> pulse = sim::waveSamples(sim::WaveSpec{sim::WaveKind::Square, 20, 1000, 30});
+    EXPECT_EQ(std::count(pulse.begin(), pulse.end(), 20), 1200);
+    EXPECT_EQ(pulse[299], 20);
+    EXPECT_EQ(pulse[300], -20);
+    EXPECT_EQ(pulse[1000], 20);
+    sim::WaveSpec parsed;
+    std::string why;
+    ASSERT_TRUE(sim::parseWaveSpec("square:20:1000:30", &parsed, &why)) << why;
+    EXPECT_EQ(sim::waveSamples(parsed), pulse);
 
     std::vector<int16_t> zero = w(sim::WaveKind::Zero, 0, 400);
     EXPECT_TRUE(std::all_of(zero.begin(), zero.end(), [](int16_t s) { return s == 0; }));

@@ -162,6 +162,7 @@ describe('a single-channel file', () => {
     for (let x = LEFT; x < LEFT + WIDTH; x++) assert.ok(!columnHasColour(img, x, colour1), `CH1 colour at x=${x}`);
     assert.match(await text(page, '#legend'), /CH2\s+500 mV\/div, position -1 V, probe 100X/);
     assert.doesNotMatch(await text(page, '#legend'), /CH1/);
+    assert.deepEqual(await page.$$eval('#measurements tr', (rows) => rows.map((r) => r.dataset.channel)), ['2']);
     assert.deepEqual(viewerErrors, []);
     await page.close();
   });

@@ -8,7 +8,7 @@ import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { CAPTURE_DIR, OUT, SETTINGS, WAVE1, WAVE2, settingsLine } from './support/capture.mjs';
+import { CAPTURE_DIR, FLAT, FULL_RANGE, OUT, SETTINGS, WAVE1, WAVE2, settingsLine } from './support/capture.mjs';
 
 function fail(message) {
   console.error(`make_capture: ${message}`);
@@ -75,8 +75,8 @@ for (const f of ['op_scope.csv', 'gbookFtemp.js']) {
 }
 
 // what the bench sent: 4000 samples, one per line, and the sample interval
-function dump(channel) {
-  const r = spawnSync(benchsim, ['scope', '--dump-samples', String(channel), ...benchArgs], { encoding: 'utf8' });
+function dump(channel, args = benchArgs) {
+  const r = spawnSync(benchsim, ['scope', '--dump-samples', String(channel), ...args], { encoding: 'utf8' });
   if (r.status !== 0) fail(`benchsim --dump-samples ${channel} failed: ${r.stderr}`);
   const samples = [];
   let interval = NaN;
@@ -105,5 +105,7 @@ fs.writeFileSync(path.join(CAPTURE_DIR, 'expected.json'), JSON.stringify({
   interval: one.interval,
   samples1: one.samples,
   samples2: two.samples,
+  fullRange: dump(1, ['--wave1', FULL_RANGE]).samples,
+  flat: dump(1, ['--wave1', FLAT]).samples,
 }));
 console.log(`capture ready in ${CAPTURE_DIR}`);

@@ -30,7 +30,7 @@ set_tests_properties(viewer_capture PROPERTIES
 # one process per test file, each with its own Chromium
 add_test(NAME viewer_pages
   COMMAND ${viewer_node} --test
-    script_page.test.mjs csv_page.test.mjs damaged.test.mjs
+    script_page.test.mjs csv_page.test.mjs damaged.test.mjs measure.test.mjs
   WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
 set_tests_properties(viewer_pages PROPERTIES
   FIXTURES_REQUIRED viewer_capture ENVIRONMENT "${viewer_env}" TIMEOUT 400)

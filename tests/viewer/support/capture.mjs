@@ -23,7 +23,11 @@ export const SETTINGS = {
   triggerLevel: 1.5,
 };
 export const WAVE1 = 'sine:40:400';      // 10 cycles, peaks 40 counts = 1.6 div
-export const WAVE2 = 'square:20:1000';   // 4 cycles, +-20 counts
+export const WAVE2 = 'square:20:1000:30'; // 4 cycles, +-20 counts, high for 30 % of each
+// Two more channels from the bench for the measurements: a ramp over the
+// converter's whole range (its limits, 15.6 cycles) and a flat line.
+export const FULL_RANGE = 'ramp:128:256';
+export const FLAT = 'zero';
 
 // The *LRN? reply, in the form and order of the instrument's own settings line.
 export function settingsLine() {
