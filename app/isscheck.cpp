@@ -4,8 +4,8 @@
 // logged on standard output as the adapter routines print them; isscheck's own
 // complaints go to standard error.
 //
-// Exit status: 0 checked, 1 the port did not open, 2 no reply from the adapter,
-// 64 a bad command line.
+// Exit status: 0 checked, 1 the port did not open, 2 no reply from the adapter or
+// the port was lost, 64 a bad command line.
 #include "iss.h"
 #include "serial.h"
 
@@ -62,8 +62,9 @@ static const char kHelp[] =
     "  --help         this text\n"
     "\n"
     "Exit status: 0 checked; 1 the port did not open; 2 no reply from the adapter\n"
-    "(an empty version, serial or keypad reply, or a mode frame not acknowledged);\n"
-    "64 a bad command line.\n"
+    "(an empty version, serial or keypad reply, or a mode frame not acknowledged)\n"
+    "or the port was lost (the adapter pulled out: the check stops there); 64 a bad\n"
+    "command line.\n"
     "\n"
     "Outside Windows the environment variable COMn names the device behind COMn,\n"
     "e.g. COM9=/dev/ttyACM0.\n";
@@ -239,6 +240,9 @@ int main(int argc, char **argv)
             return usage("display TEXT is longer than 59 characters: ", text);
     }
 
+    // a pulled adapter ends the check at the first transfer that fails
+    serialNameProgram("isscheck");
+    serialStopWhenLost(kExitNoReply);
     if (openComPort(port, 19200, '8', 'N') == NULL) {
         fprintf(stderr, "isscheck: COM%d did not open\n", port);
         return kExitNoPort;

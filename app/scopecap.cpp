@@ -2,7 +2,7 @@
 // and ./gbookFtemp.js, logging every step to standard output.
 //
 // Exit status: 0 for a complete capture, 1 when the port cannot be opened,
-// 2 when the capture is incomplete or a file could not be written.
+// 2 when the capture is incomplete, the port was lost or a file could not be written.
 #include "learn.h"
 #include "scope.h"
 #include "serial.h"
@@ -46,10 +46,11 @@ int main(int argc, char **argv, char **envp)
     waitTicks(600);
     waitTicks(600);
 
+    serialNameProgram("scopecap");
     openOrExit();
     closeComPort(kPort);
     openOrExit();
 
     scopePoll(kPort);
-    return scopeProblems > 0 ? 2 : 0;
+    return scopeProblems > 0 || serialPortLost() ? 2 : 0;
 }

@@ -35,7 +35,14 @@ struct OpenPort {
 constexpr int kMaxPorts = 64;
 OpenPort ports[kMaxPorts];
 thread_local DWORD lastError = 0;
+thread_local int lastErrno = 0; // the system's own reason behind lastError, 0 when none
 bool exitHookInstalled = false;
+
+void fail(DWORD code, int err = 0)
+{
+    lastError = code;
+    lastErrno = err;
+}
 
 int64_t nowMs()
 {
@@ -48,7 +55,7 @@ OpenPort *portOf(HANDLE h)
 {
     intptr_t slot = (intptr_t)h - 1;
     if (slot < 0 || slot >= kMaxPorts || ports[slot].fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+        fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     return &ports[slot];
@@ -174,7 +181,15 @@ void setModemLines(OpenPort &p)
 
 DWORD GetLastError(void) { return lastError; }
 
-void SetLastError(DWORD code) { lastError = code; }
+void SetLastError(DWORD code) { fail(code); }
+
+void platformErrorText(char *out, size_t size)
+{
+    if (lastErrno != 0)
+        snprintf(out, size, "%s", strerror(lastErrno));
+    else
+        snprintf(out, size, "error %u", (unsigned)lastError);
+}
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flags, HANDLE templateFile)
@@ -185,11 +200,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     (void)templateFile;
     unsigned number = 0;
     if (name == nullptr || !comNumber(name, &number)) {
-        lastError = ERROR_FILE_NOT_FOUND;
+        fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     if (creation != OPEN_EXISTING || (access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     char varName[16];
@@ -204,7 +219,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     while (slot < kMaxPorts && ports[slot].fd >= 0)
         ++slot;
     if (slot == kMaxPorts) {
-        lastError = ERROR_GEN_FAILURE;
+        fail(ERROR_GEN_FAILURE);
         return INVALID_HANDLE_VALUE;
     }
 
@@ -214,7 +229,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     int fd = open(path, mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         int err = errno;
-        lastError = windowsErrorForOpen(err);
+        fail(windowsErrorForOpen(err), err);
         fprintf(stderr, "serial: %s is %s: %s\n", varName, path, strerror(err));
         return INVALID_HANDLE_VALUE;
     }
@@ -222,7 +237,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
         close(fd);
-        lastError = windowsErrorForOpen(err);
+        fail(windowsErrorForOpen(err), err);
         fprintf(stderr, "serial: %s is %s: already in use by another program\n", varName, path);
         return INVALID_HANDLE_VALUE;
     }
@@ -250,13 +265,13 @@ BOOL GetCommState(HANDLE h, LPDCB dcb)
     if (p == nullptr)
         return FALSE;
     if (dcb == nullptr) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     termios tio;
     if (tcgetattr(p->fd, &tio) != 0) {
         int err = errno;
-        lastError = ERROR_GEN_FAILURE;
+        fail(ERROR_GEN_FAILURE, err);
         fprintf(stderr, "serial: cannot read the line settings: %s\n", strerror(err));
         return FALSE;
     }
@@ -302,12 +317,12 @@ BOOL SetCommState(HANDLE h, LPDCB dcb)
     if (dcb == nullptr || !baudToCode(dcb->BaudRate, &speed) || dcb->ByteSize < 5 ||
         dcb->ByteSize > 8 || dcb->Parity > EVENPARITY ||
         (dcb->StopBits != ONESTOPBIT && dcb->StopBits != TWOSTOPBITS) || dcb->fOutxDsrFlow) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     termios tio;
     if (tcgetattr(p->fd, &tio) != 0) {
-        lastError = ERROR_GEN_FAILURE;
+        fail(ERROR_GEN_FAILURE, errno);
         return FALSE;
     }
     cfmakeraw(&tio);
@@ -331,7 +346,7 @@ BOOL SetCommState(HANDLE h, LPDCB dcb)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (tcsetattr(p->fd, TCSANOW, &tio) != 0) {
@@ -343,7 +358,7 @@ BOOL SetCommState(HANDLE h, LPDCB dcb)
                            (now.c_lflag & ICANON) == 0 && now.c_cc[VMIN] == 0 && now.c_cc[VTIME] == 0 &&
                            (now.c_cflag & (CSIZE | PARENB)) == CS8 && !hasModemLines(p->fd);
         if (!framingOnly) {
-            lastError = err == EINVAL ? ERROR_INVALID_PARAMETER : ERROR_GEN_FAILURE;
+            fail(err == EINVAL ? ERROR_INVALID_PARAMETER : ERROR_GEN_FAILURE, err);
             return FALSE;
         }
     }
@@ -371,7 +386,7 @@ BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS timeouts)
     if (p == nullptr)
         return FALSE;
     if (timeouts == nullptr) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     p->timeouts = *timeouts;
@@ -388,7 +403,7 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED o
     if (p == nullptr)
         return FALSE;
     if (got == nullptr || (buffer == nullptr && toRead > 0)) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (toRead == 0)
@@ -425,11 +440,12 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED o
                 break;
             continue;
         }
+        int err = r < 0 ? errno : 0;
         bool hangup = (r == 0 && pollSaidReadable);
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        if (r < 0 && err != EAGAIN && err != EWOULDBLOCK && err != EINTR)
             hangup = true; // EIO and the like: the device or the other side went away
         if (hangup) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE, r < 0 ? err : 0);
             *got = count;
             return count > 0;
         }
@@ -453,12 +469,12 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED o
         pollfd pfd{p->fd, POLLIN, 0};
         int rc = poll(&pfd, 1, !bounded ? -1 : (int)(wait > 0x7FFFFFFF ? 0x7FFFFFFF : wait));
         if (rc < 0 && errno != EINTR) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE, errno);
             *got = count;
             return count > 0;
         }
         if (rc > 0 && !(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE);
             *got = count;
             return count > 0;
         }
@@ -478,7 +494,7 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERL
     if (p == nullptr)
         return FALSE;
     if (written == nullptr || (buffer == nullptr && toWrite > 0)) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     const COMMTIMEOUTS &t = p->timeouts;
@@ -494,7 +510,7 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERL
             continue;
         }
         if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE, errno);
             *written = count;
             return FALSE;
         }
@@ -504,12 +520,12 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERL
         pollfd pfd{p->fd, POLLOUT, 0};
         int rc = poll(&pfd, 1, wait < 0 ? -1 : (int)(wait > 0x7FFFFFFF ? 0x7FFFFFFF : wait));
         if (rc < 0 && errno != EINTR) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE, errno);
             *written = count;
             return FALSE;
         }
         if (rc > 0 && !(pfd.revents & POLLOUT) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            lastError = ERROR_GEN_FAILURE;
+            fail(ERROR_GEN_FAILURE);
             *written = count;
             return FALSE;
         }
@@ -525,12 +541,14 @@ BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat)
         return FALSE;
     if (errors != nullptr)
         *errors = 0;
+    // A hung-up tty (a pulled USB adapter, a closed pty master) fails these with
+    // EIO, as Windows fails ClearCommError on a removed device.
+    int in = 0, out = 0;
+    if (ioctl(p->fd, FIONREAD, &in) != 0 || ioctl(p->fd, TIOCOUTQ, &out) != 0) {
+        fail(ERROR_GEN_FAILURE, errno);
+        return FALSE;
+    }
     if (stat != nullptr) {
-        int in = 0, out = 0;
-        if (ioctl(p->fd, FIONREAD, &in) != 0)
-            in = 0;
-        if (ioctl(p->fd, TIOCOUTQ, &out) != 0)
-            out = 0;
         memset(stat, 0, sizeof *stat);
         stat->cbInQue = (DWORD)in;
         stat->cbOutQue = (DWORD)out;

@@ -9,6 +9,7 @@
 #include "posix_winapi.h"
 #endif
 
+#include <stddef.h>
 #include <stdint.h>
 
 // Wall-clock milliseconds from a monotonic source. The Windows runtime's clock()
@@ -22,3 +23,8 @@ void platformSleepMs(uint32_t ms);
 // Moves a finished file over its final name, replacing an earlier one in one step.
 // Returns nonzero on success; errno (POSIX) or GetLastError (Windows) says why not.
 int platformReplaceFile(const char *from, const char *to);
+
+// The system's own words for the last failed serial call, e.g. "Input/output error"
+// (strerror of the errno behind it) or, on Windows, the message text of GetLastError()
+// without its closing period. Always a terminated string within size.
+void platformErrorText(char *out, size_t size);

@@ -20,7 +20,8 @@ float scopeQuery(int port, const char *command)
     ScopeSendCmd(port, command);
     waitTicks(600);
     serialState.scopeQueryRead = 0;
-    ReadFile(serialState.hComm, reply, 999, &serialState.scopeQueryRead, NULL);
+    if (!serialPortLost() && !ReadFile(serialState.hComm, reply, 999, &serialState.scopeQueryRead, NULL))
+        serialTransferFailed();
     return scopeParseReply(reply, serialState.scopeQueryRead);
 }
 

@@ -3,13 +3,21 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 SerialState serialState;
+
+static const char *programName = "serial";
+static int openedPort = 0;
+static int portLost = 0;
+static int stopStatus = -1;
 
 HANDLE openComPort(int port, int baud, char dataBits, char parity)
 {
     char name[5] = {'C', 'O', 'M', ' ', '\0'};
     name[3] = (char)(port + '0');
+    openedPort = port;
+    portLost = 0;
 
     serialState.hComm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     // INVALID_HANDLE_VALUE and null both read as not above zero in 32 bits
@@ -78,5 +86,28 @@ void waitTicks(int ticks)
     int32_t start = platformClockMs();
     int32_t target = (int32_t)((uint32_t)start + (uint32_t)ticks);
     while (platformClockMs() < target) {
+    }
+}
+
+void serialNameProgram(const char *name) { programName = name; }
+
+void serialStopWhenLost(int exitStatus) { stopStatus = exitStatus; }
+
+int serialPortLost(void) { return portLost; }
+
+void serialTransferFailed(void)
+{
+    if (portLost)
+        return;
+    // a line error (fAbortOnError) fails a transfer too, but ClearCommError clears it
+    if (ClearCommError(serialState.hComm, NULL, NULL))
+        return;
+    char reason[200];
+    platformErrorText(reason, sizeof reason);
+    portLost = 1;
+    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", programName, openedPort, reason);
+    if (stopStatus >= 0) {
+        fflush(stdout);
+        exit(stopStatus);
     }
 }

@@ -10,6 +10,11 @@
 //                 owns readBlockRead (the count of its last single read)
 //
 // Every routine takes the port number first; only openComPort uses it.
+//
+// A port that goes away (a USB adapter pulled out: a transfer fails and so does
+// ClearCommError) is named once on standard error, "<program>: COM9 was lost (the
+// device was removed): <the system's reason>"; from then on the transfers skip the
+// system calls and count 0, so nothing waits out a time-out on a dead port.
 #pragma once
 
 #include "winapi.h"
@@ -30,6 +35,15 @@ extern SerialState serialState;
 HANDLE openComPort(int port, int baud, char dataBits, char parity);
 void closeComPort(int port);
 void waitTicks(int ticks);
+// The program's name for the lost-port line, set once by main.
+void serialNameProgram(const char *name);
+// Makes the loss of the port end the program with this status, right after the line.
+void serialStopWhenLost(int exitStatus);
+// Nonzero once the port opened last was lost.
+int serialPortLost(void);
+// Called after a transfer's ReadFile or WriteFile failed: a line error is cleared,
+// a port that is gone is recorded and named.
+void serialTransferFailed(void);
 
 // --- owned by transfer.cpp: transfers on hComm ---
 void sendIoBuf(int port, int n);

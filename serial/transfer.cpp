@@ -3,23 +3,32 @@
 
 #include <stdio.h>
 
+// After the port was lost each transfer counts 0 without a system call.
 void sendIoBuf(int port, int n)
 {
     (void)port;
-    WriteFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.sendIoBufWritten, NULL);
+    serialState.sendIoBufWritten = 0;
+    BOOL ok = serialPortLost() ||
+              WriteFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.sendIoBufWritten, NULL);
     printf(" iBytesWritten: %d \n", (int)serialState.sendIoBufWritten);
+    if (!ok)
+        serialTransferFailed();
 }
 
 void writeBytes(int port, const void *bytes, int n)
 {
     (void)port;
-    WriteFile(serialState.hComm, bytes, (DWORD)n, &serialState.writeBytesWritten, NULL);
+    serialState.writeBytesWritten = 0;
+    if (!serialPortLost() && !WriteFile(serialState.hComm, bytes, (DWORD)n, &serialState.writeBytesWritten, NULL))
+        serialTransferFailed();
 }
 
 void readIoBuf(int port, int n)
 {
     (void)port;
-    ReadFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.readIoBufRead, NULL);
+    serialState.readIoBufRead = 0;
+    if (!serialPortLost() && !ReadFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.readIoBufRead, NULL))
+        serialTransferFailed();
 }
 
 // The instruments send a long reply in one piece, so two empty reads (in total,
@@ -34,7 +43,7 @@ unsigned readBlock(int port, void *buffer, unsigned want)
     bool more = true;
     while (more) {
         serialState.readBlockRead = 0;
-        ReadFile(serialState.hComm, out + got, want - got, &serialState.readBlockRead, NULL);
+        BOOL ok = serialPortLost() || ReadFile(serialState.hComm, out + got, want - got, &serialState.readBlockRead, NULL);
         int n = (int)serialState.readBlockRead;
         if (n > 0) {
             got += (unsigned)n;
@@ -42,10 +51,13 @@ unsigned readBlock(int port, void *buffer, unsigned want)
         } else {
             loop -= 1;
             more = loop != 0;
-            // one line error must not fail the rest of the block while fAbortOnError is set
-            ClearCommError(serialState.hComm, NULL, NULL);
         }
         printf("count_rd: %d countGot: %d want: %d loop: %d\n", n, (int)got, (int)want, loop);
+        // one line error must not fail the rest of the block while fAbortOnError is set
+        if (!ok)
+            serialTransferFailed();
+        else if (n == 0 && !serialPortLost() && !ClearCommError(serialState.hComm, NULL, NULL))
+            serialTransferFailed();
     }
     return got;
 }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <poll.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
@@ -56,6 +57,48 @@ void setRaw(int fd)
     }
 }
 
+bool lineSpeed(long baud, speed_t *code)
+{
+    static const struct {
+        long baud;
+        speed_t code;
+    } table[] = {{50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+                 {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+                 {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+                 {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+                 {1000000, B1000000}, {2000000, B2000000}, {3000000, B3000000}, {4000000, B4000000}};
+    for (const auto &e : table)
+        if (e.baud == baud) {
+            *code = e.code;
+            return true;
+        }
+    return false;
+}
+
+// A device line set as the programs set theirs: raw, 8 data bits, no parity, one
+// stop bit, no flow control, modem lines ignored.
+bool setDeviceLine(int fd, long baud)
+{
+    termios tio;
+    speed_t speed;
+    if (!lineSpeed(baud, &speed)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(tcflag_t)(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~(tcflag_t)(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0)
+        return false;
+    tcflush(fd, TCIOFLUSH); // what waited on the line before the bench started is no reply
+    return true;
+}
+
 } // namespace
 
 std::vector<uint8_t> garbageBytes(uint32_t seed, size_t count)
@@ -76,6 +119,7 @@ struct VirtualBench::Impl {
     std::atomic<bool> stopRequested{false};
     bool started = false, stopped = false;
     bool ending = false; // the answering thread is finishing by itself
+    bool device = false; // serving opts.devicePath; `master` is its descriptor
 
     mutable std::mutex mu;
     mutable std::condition_variable changed;
@@ -130,15 +174,22 @@ struct VirtualBench::Impl {
         return !stopRequested;
     }
 
+    // A device line does not say whether the program has its end open.
     bool slaveClosed() const
     {
+        if (device)
+            return false;
         pollfd p{master, POLLOUT, 0};
         return poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
     }
 
     // A descriptor on the slave for looking at its queue, or -1. The peer ioctl
     // needs no path; an exclusive open by the program refuses it except to root.
-    int openPeer() const { return ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }
+    // A device has no peer here: its far end is the program's own port.
+    int openPeer() const
+    {
+        return device ? -1 : ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    }
 
     enum class Queue { Empty, Pending, Unknown };
 
@@ -159,6 +210,15 @@ struct VirtualBench::Impl {
     void drain(milliseconds limit)
     {
         const auto start = Clock::now();
+        if (device) {
+            // what the far end has read is unknowable; wait until the reply left this port
+            int queued = 0;
+            while (!stopRequested && Clock::now() - start < limit && ioctl(master, TIOCOUTQ, &queued) == 0 &&
+                   queued > 0)
+                sleepFor(milliseconds(2));
+            tcdrain(master);
+            return;
+        }
         while (!stopRequested && Clock::now() - start < limit) {
             if (slaveClosed())
                 return;
@@ -386,6 +446,12 @@ struct VirtualBench::Impl {
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
+            if (device) {
+                // a pulled USB-serial adapter or a disconnected gadget: the line is gone
+                note(opts.devicePath + " hung up" + (n < 0 ? std::string(": ") + std::strerror(errno) : ""));
+                ending = true;
+                break;
+            }
             // EIO: nobody has the slave open; it may be opened again at any time
             if (slaveOpen)
                 portClosed();
@@ -419,6 +485,21 @@ struct VirtualBench::Impl {
             logFile = nullptr;
             return false;
         };
+        if (!opts.devicePath.empty()) {
+            device = true;
+            slave = port = opts.devicePath;
+            master = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+            if (master < 0)
+                return fail("cannot open " + slave);
+            if (!isatty(master))
+                return fail(slave + " is not a serial device");
+            if (flock(master, LOCK_EX | LOCK_NB) != 0)
+                return fail(slave + " is in use by another program");
+            if (!setDeviceLine(master, opts.baud > 0 ? opts.baud : 19200))
+                return fail("cannot set " + slave + " to " + std::to_string(opts.baud > 0 ? opts.baud : 19200) +
+                            " baud");
+            return openWakeAndLog(fail) && startAnswering();
+        }
         master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         if (master < 0)
             return fail("cannot open a pseudo-terminal");
@@ -435,13 +516,8 @@ struct VirtualBench::Impl {
             return fail("cannot open " + slave);
         setRaw(s);
         close(s);
-        if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
-            return fail("cannot make a pipe");
-        if (!opts.logPath.empty()) {
-            logFile = std::fopen(opts.logPath.c_str(), "w");
-            if (logFile == nullptr)
-                return fail("cannot write the log " + opts.logPath);
-        }
+        if (!openWakeAndLog(fail))
+            return false;
         if (!link.empty()) {
             std::string tmp = link + ".benchsim-" + std::to_string(getpid());
             unlink(tmp.c_str());
@@ -455,6 +531,23 @@ struct VirtualBench::Impl {
             }
         }
         port = link.empty() ? slave : link;
+        return startAnswering();
+    }
+
+    template <typename Fail> bool openWakeAndLog(Fail &fail)
+    {
+        if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+            return fail("cannot make a pipe");
+        if (!opts.logPath.empty()) {
+            logFile = std::fopen(opts.logPath.c_str(), "w");
+            if (logFile == nullptr)
+                return fail("cannot write the log " + opts.logPath);
+        }
+        return true;
+    }
+
+    bool startAnswering()
+    {
         if (opts.personality == Personality::Scope)
             scope = std::make_unique<ScopeModel>(opts);
         else

@@ -32,6 +32,12 @@
 // the bench never keeps the slave open, so the program can open, close and reopen it
 // (exclusively). A reply is abandoned when the program closes the port while it is
 // being sent, and bytes it left unread are discarded, as on a real line.
+//
+// With opts.devicePath the bench answers on that serial device instead (one port of
+// a null-modem pair, a USB gadget port), set raw at opts.baud (19200 when 0), 8N1;
+// slavePath() and portPath() name the device. A device does not show the program
+// opening or closing its end, so nothing is discarded and --once ends once the last
+// reply has left the port; the bench ends when the device hangs up.
 #pragma once
 
 #include "adapter_model.h"
@@ -62,7 +68,7 @@ public:
     VirtualBench(const VirtualBench &) = delete;
     VirtualBench &operator=(const VirtualBench &) = delete;
 
-    // Opens the pty (slave set raw), makes the symlink, starts answering.
+    // Opens the pty (slave set raw) or the device, makes the symlink, starts answering.
     // False, with the reason in *error, when any of it fails.
     bool start(std::string *error = nullptr);
     // Stops answering, closes the master, removes the symlink, logs the adapter's

@@ -154,6 +154,9 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
         if (name == "--link") {
             ok = takesValue() && !value.empty();
             o.linkPath = value;
+        } else if (name == "--device") {
+            ok = takesValue() && !value.empty();
+            o.devicePath = value;
         } else if (name == "--log") {
             ok = takesValue() && !value.empty();
             o.logPath = value;
@@ -262,6 +265,17 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
         return fail("--stall-after and --stall-ms go together");
     if (dumpSettings && r.dumpChannel != 0)
         return fail("--dump-settings and --dump-samples go one at a time");
+    if (!o.devicePath.empty()) {
+        // what a pseudo-terminal tells the bench and a device line does not
+        if (!o.linkPath.empty())
+            return fail("--device and --link go one at a time: the program opens the other port of the pair");
+        if (o.hangupAfter >= 0)
+            return fail("--hangup-after needs a pseudo-terminal: closing a serial device does not hang up the "
+                        "port at its other end");
+        if (o.once && o.personality == Personality::Adapter)
+            return fail("iss --once ends when the program closes the port, which a serial device "
+                        "cannot tell");
+    }
     o.logToStderr = o.logPath.empty() && !quiet;
     r.action = dumpSettings ? CliAction::DumpSettings : r.dumpChannel != 0 ? CliAction::DumpSamples : CliAction::Run;
     return r;
@@ -269,7 +283,7 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
 
 const char *benchHelpText()
 {
-    return "usage: benchsim scope|iss [--link PATH] [options]\n"
+    return "usage: benchsim scope|iss [--link PATH | --device PATH] [options]\n"
            "\n"
            "The virtual bench: a simulated oscilloscope (scope) or USB-ISS adapter (iss) on\n"
            "a pseudo-terminal. benchsim makes the pty's slave side reachable at PATH (a\n"
@@ -279,11 +293,24 @@ const char *benchHelpText()
            "\n"
            "The line:\n"
            "  --link PATH         the symlink to make for the slave side\n"
+           "  --device PATH       answer on this serial device instead of a pty, e.g. one\n"
+           "                      port of a null-modem pair (the program opens the other)\n"
+           "                      or a USB gadget port; benchsim prints PATH. The line is\n"
+           "                      set raw at the --baud rate (default 19200), 8 data bits,\n"
+           "                      no parity, 1 stop bit, no flow control, modem lines\n"
+           "                      ignored. A device cannot tell when the program opens or\n"
+           "                      closes its end, so bytes it leaves unread are not\n"
+           "                      discarded and --once waits only until the reply has left\n"
+           "                      this port; not with --link, --hangup-after or iss --once.\n"
+           "                      benchsim ends when the device hangs up\n"
            "  --once              stop after one full job: scope, once the reply to\n"
            "                      :acquire2:memory? is sent and read (at most 10 s\n"
            "                      more); iss, when the program closes the port after\n"
            "                      at least one frame\n"
-           "  --baud N            pace every reply at N/10 bytes per second (default: at once)\n"
+           "  --baud N            pace every reply at N/10 bytes per second (default: at once);\n"
+           "                      on a --device also its line rate. The pacing is kept\n"
+           "                      there: a UART paces the bytes anyway, a USB gadget port\n"
+           "                      would not\n"
            "  --log FILE          the command log: each command received (scope: its text\n"
            "                      without \"\\r\"/\"\\n\"), or each frame as hex bytes and its\n"
            "                      events as lines starting \"# \" (iss); one line each,\n"
@@ -340,8 +367,9 @@ const char *benchHelpText()
            "\n"
            "  --help              this text\n"
            "\n"
-           "Exit status: 0 on a normal stop (signal, --once, --hangup-after); 1 when the\n"
-           "pty, link or log cannot be made; 64 for a bad command line.\n";
+           "Exit status: 0 on a normal stop (signal, --once, --hangup-after, the device\n"
+           "hung up); 1 when the pty, link or log cannot be made or the device cannot be\n"
+           "opened as a serial line; 64 for a bad command line.\n";
 }
 
 } // namespace sim

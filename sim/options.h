@@ -26,6 +26,7 @@ struct BenchOptions {
 
     // --- the line ---
     std::string linkPath;      // --link: symlink to the slave side ("" = none)
+    std::string devicePath;    // --device: serve this serial device instead of a pty ("" = a pty)
     bool once = false;         // --once: stop after one full job
     long baud = 0;             // --baud: pace replies at baud/10 bytes per second (0 = at once)
     std::string logPath;       // --log: received commands/frames and events, one per line

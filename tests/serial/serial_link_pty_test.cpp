@@ -167,3 +167,27 @@ TEST_F(SerialLinkPty, ReadIoBufTakesTheReplyIntoIoBuf)
 }
 
 } // namespace
+
+// The pty fixtures make the slave raw themselves; a real port may be found in the
+// kernel's cooked default (canonical input, echo, CR/LF translation, XON/XOFF,
+// signal characters), and the program's own settings must undo all of it.
+TEST(SerialLinkCookedPty, EveryByteValueArrivesExactBothWays)
+{
+    ptyPair pty(ptyPair::Slave::Cooked);
+    setenv("COM9", pty.slavePath().c_str(), 1);
+    StdoutCapture capture;
+    ASSERT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
+    std::string every;
+    for (int b = 0; b < 256; ++b)
+        every += (char)b;
+    pty.write(every);
+    char buf[256];
+    EXPECT_EQ(readBlock(9, buf, 256), 256u);
+    EXPECT_EQ(std::string(buf, 256), every);
+    writeBytes(9, every.data(), 256);
+    capture.finish();
+    EXPECT_EQ(serialState.writeBytesWritten, 256u);
+    EXPECT_EQ(pty.read(257, 1s), every); // nothing added either, such as a CR before each LF
+    closeComPort(9);
+    unsetenv("COM9");
+}

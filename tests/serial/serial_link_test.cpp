@@ -178,6 +178,53 @@ TEST_F(SerialLink, TransfersCountIntoTheirOwnCounters)
     EXPECT_EQ(std::string(frames[1].begin(), frames[1].end()), "abcd");
 }
 
+TEST_F(SerialLink, AFailedReadThatClearCommErrorClearsIsALineErrorNotALoss)
+{
+    openLog();
+    fakePort::setCallFails("ReadFile", 995); // aborted by fAbortOnError
+    fakePort::queue(std::string(4, 'a'));
+    char buf[4];
+    StdoutCapture out;
+    StderrCapture err;
+    EXPECT_EQ(readBlock(9, buf, 4), 4u);
+    EXPECT_EQ(err.finish(), "");
+    out.finish();
+    EXPECT_FALSE(serialPortLost());
+}
+
+TEST_F(SerialLink, ALostPortIsNamedOnceAndLaterTransfersCountZeroWithoutASystemCall)
+{
+    serialNameProgram("scopecap");
+    openLog(7);
+    fakePort::queue(std::string(3, 'a'));
+    fakePort::setGone(1167);
+    char buf[10];
+    StdoutCapture out;
+    StderrCapture err;
+    EXPECT_EQ(readBlock(7, buf, 10), 0u);
+    serialState.writeBytesWritten = 9;
+    writeBytes(7, "x", 1);
+    sendIoBuf(7, 2);
+    readIoBuf(7, 4);
+    EXPECT_EQ(readBlock(7, buf, 10), 0u);
+    EXPECT_EQ(err.finish(), "scopecap: COM7 was lost (the device was removed): fake error 1167\n");
+    // the fixed log lines stay, every count 0
+    EXPECT_EQ(out.finish(), "count_rd: 0 countGot: 0 want: 10 loop: 1\n"
+                            "count_rd: 0 countGot: 0 want: 10 loop: 0\n"
+                            " iBytesWritten: 0 \n"
+                            "count_rd: 0 countGot: 0 want: 10 loop: 1\n"
+                            "count_rd: 0 countGot: 0 want: 10 loop: 0\n");
+    EXPECT_TRUE(serialPortLost());
+    EXPECT_EQ(fakePort::readRequests().size(), 1u);
+    EXPECT_TRUE(fakePort::writes().empty());
+    EXPECT_EQ(serialState.writeBytesWritten, 0u);
+    EXPECT_EQ(serialState.readIoBufRead, 0u);
+    // a port opened afresh is a new port
+    fakePort::reset();
+    openLog(7);
+    EXPECT_FALSE(serialPortLost());
+}
+
 TEST_F(SerialLink, WaitTicksZeroReadsTheClockOnceOrTwice)
 {
     int32_t before = platformClockMs();

@@ -2,13 +2,17 @@
 // by --once, the command line, and the dumps that tests of other programs build on.
 #include "bench.h"
 #include "cli.h"
+#include "pty_pair.h"
 #include "run_program.h"
+#include "sim_expect.h"
 #include "sim_support.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -131,6 +135,59 @@ TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
     EXPECT_EQ(bench.waitExit(5s), 0);
 }
 
+// A null-modem cable between two pty masters: what either slave's user writes, the
+// other slave's user reads.
+void cable(int a, int b, const std::atomic<bool> &cut)
+{
+    char buf[4096];
+    while (!cut) {
+        pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+        poll(p, 2, 20);
+        bool idle = true;
+        for (int k = 0; k < 2; ++k) {
+            if (!(p[k].revents & POLLIN))
+                continue;
+            ssize_t n = read(p[k].fd, buf, sizeof buf);
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                ssize_t w = write(p[1 - k].fd, buf + done, (size_t)(n - done));
+                done += w > 0 ? w : 0;
+            }
+            idle = idle && n <= 0;
+        }
+        if (idle)
+            std::this_thread::sleep_for(2ms); // a slave not open gives POLLHUP at once
+    }
+}
+
+TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
+{
+    // the bench's end as a port is found, so its own line settings must do the job
+    ptyPair benchEnd(ptyPair::Slave::Cooked), programEnd;
+    std::atomic<bool> cut{false};
+    std::thread wire(cable, benchEnd.masterFd(), programEnd.masterFd(), std::cref(cut));
+    {
+        BenchProcess bench({"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
+        ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
+        ProgramRun run =
+            runProgram(buildDir() + "/app/scopecap", {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
+        EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in));
+        EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in));
+        EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
+    }
+    cut = true;
+    wire.join();
+
+    ProgramRun run = runProgram(benchsimPath(), {"scope", "--device", dir + "/none"}, {}, "", 10s);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "benchsim: cannot open " + dir + "/none: No such file or directory\n");
+    run = runProgram(benchsimPath(), {"iss", "--device", "/dev/null"}, {}, "", 10s);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err.rfind("benchsim: /dev/null is not a serial device: ", 0), 0u) << run.err;
+}
+
 TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
 {
     writeFile(dir + "/settings.txt", "x");
@@ -160,6 +217,10 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
         {"iss", "--keys", "70000"},
         {"iss", "--range", "300"},
         {"iss", "--serial", ""},
+        {"scope", "--device"},
+        {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
+        {"scope", "--device", "/dev/null", "--hangup-after", "5"},
+        {"iss", "--device", "/dev/null", "--once"},
     };
     for (const auto &args : bad) {
         ProgramRun run = runProgram(benchsimPath(), args, {}, "", std::chrono::seconds(10));
@@ -192,7 +253,7 @@ TEST_F(Benchsim, HelpNamesEveryOption)
     ProgramRun run = runProgram(benchsimPath(), {"--help"});
     EXPECT_EQ(run.exitStatus, 0);
     for (const char *option :
-         {"--link", "--once", "--baud", "--log", "--quiet", "--silent", "--short", "--stall-after", "--stall-ms",
+         {"--link", "--device", "--once", "--baud", "--log", "--quiet", "--silent", "--short", "--stall-after", "--stall-ms",
           "--hangup-after", "--garbage", "--seed", "--long", "--nack", "--settings", "--wave1", "--wave2",
           "--dump-settings", "--dump-samples", "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
         EXPECT_NE(run.out.find(std::string("  ") + option + " "), std::string::npos) << option;

@@ -21,6 +21,7 @@ int32_t clockNow = 0;
 const HANDLE kHandle = (HANDLE)(intptr_t)7;
 std::string failingCall;
 unsigned failingError = 0;
+unsigned goneError = 0;
 DCB commState{};
 COMMTIMEOUTS timeouts{};
 
@@ -41,6 +42,14 @@ bool valid(HANDLE h)
     return false;
 }
 
+bool gone()
+{
+    if (goneError == 0)
+        return false;
+    lastError = goneError;
+    return true;
+}
+
 } // namespace
 
 namespace fakePort {
@@ -57,6 +66,7 @@ void reset()
     sleeps = 0;
     slept = 0;
     failingCall.clear();
+    goneError = 0;
     commState = DCB{};
     timeouts = COMMTIMEOUTS{};
 }
@@ -67,6 +77,7 @@ void setCallFails(const std::string &call, unsigned error)
     failingCall = call;
     failingError = error;
 }
+void setGone(unsigned error) { goneError = error; }
 bool portOpen() { return isOpen; }
 DCB lastCommState() { return commState; }
 COMMTIMEOUTS lastTimeouts() { return timeouts; }
@@ -154,6 +165,8 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED)
     if (!valid(h))
         return FALSE;
     reads.push_back(toRead);
+    if (gone() || failsNow("ReadFile"))
+        return FALSE;
     if (pieces.empty() || toRead == 0)
         return TRUE;
     auto &piece = pieces.front();
@@ -175,6 +188,8 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERL
         return FALSE;
     const unsigned char *b = (const unsigned char *)buffer;
     writeLog.emplace_back(b, b + toWrite);
+    if (gone() || failsNow("WriteFile"))
+        return FALSE;
     *written = toWrite;
     return TRUE;
 }
@@ -184,7 +199,7 @@ BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT)
     if (errors != nullptr)
         *errors = 0;
     ++clears;
-    return valid(h);
+    return valid(h) && !gone();
 }
 
 BOOL CloseHandle(HANDLE h)
@@ -196,6 +211,7 @@ BOOL CloseHandle(HANDLE h)
 }
 
 DWORD GetLastError(void) { return lastError; }
+void platformErrorText(char *out, size_t size) { snprintf(out, size, "fake error %u", (unsigned)lastError); }
 void SetLastError(DWORD code) { lastError = code; }
 
 int32_t platformClockMs(void)

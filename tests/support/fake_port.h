@@ -13,8 +13,11 @@ namespace fakePort {
 void reset();                                  // no port open, nothing queued or written
 void setOpenFails(unsigned error);             // the next CreateFileA fails with this error
 // The next call of the named function ("SetupComm", "GetCommState", "SetCommState",
-// "SetCommTimeouts") fails with this error.
+// "SetCommTimeouts", "ReadFile", "WriteFile") fails with this error.
 void setCallFails(const std::string &call, unsigned error);
+// The device goes away: from now on ReadFile, WriteFile and ClearCommError fail with
+// this error, whose text is "fake error <n>".
+void setGone(unsigned error);
 bool portOpen();                               // a handle is open (not yet closed)
 DCB lastCommState();                           // what SetCommState was given
 COMMTIMEOUTS lastTimeouts();                   // what SetCommTimeouts was given

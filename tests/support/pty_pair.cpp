@@ -8,14 +8,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-ptyPair::ptyPair()
+ptyPair::ptyPair(Slave mode)
 {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
         throw std::runtime_error("cannot open a pseudo-terminal");
     slave_ = ptsname(master_);
     // raw on the slave side before anyone uses it, so nothing is echoed back
-    int s = open(slave_.c_str(), O_RDWR | O_NOCTTY);
+    int s = mode == Slave::Raw ? open(slave_.c_str(), O_RDWR | O_NOCTTY) : -1;
     if (s >= 0) {
         termios tio;
         tcgetattr(s, &tio);

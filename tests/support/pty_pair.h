@@ -8,7 +8,11 @@
 
 class ptyPair {
 public:
-    ptyPair();  // opens a master in raw mode; slavePath() names the other side
+    // Cooked leaves the slave in the kernel's default line settings (canonical, echo,
+    // CR/LF and flow-control translation), as a real port may be found.
+    enum class Slave { Raw, Cooked };
+    // Opens a master; the slave, which slavePath() names, is made raw unless Cooked.
+    explicit ptyPair(Slave mode = Slave::Raw);
     ~ptyPair(); // closes the master (the slave sees a hang-up)
     ptyPair(const ptyPair &) = delete;
     ptyPair &operator=(const ptyPair &) = delete;

@@ -176,3 +176,19 @@ TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
 }
 
 } // namespace
+
+// The Windows side of a pulled cable: ReadFile and then ClearCommError fail, and the
+// reason is Wine's own message text for the error.
+TEST_F(ScopecapUnderWine, CablePulledMidBlockNamesTheLostPort)
+{
+    ProgramRun run = captureWith({"--hangup-after", "3000"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_LT(run.seconds, 30);
+    std::vector<std::string> lines;
+    for (const std::string &line : splitLines(run.err))
+        if (line.rfind("scopecap:", 0) == 0) // Wine adds its own diagnostics
+            lines.push_back(line.substr(0, line.find('\r'))); // the runtime's text mode ends lines "\r\n"
+    EXPECT_EQ(lines, (std::vector<std::string>{"scopecap: COM9 was lost (the device was removed): Not ready",
+                                                "scopecap: channel 1 sample block short: 3000 of 8014 bytes",
+                                                "scopecap: channel 2 sample block short: 0 of 8014 bytes"}));
+}
