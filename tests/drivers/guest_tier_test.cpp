@@ -86,7 +86,8 @@ void expectWholeCapture(const Case &c, const std::string &commands)
     ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
     EXPECT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(c.err, "");
-    EXPECT_EQ(commands.substr(0, 37), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n") << commands;
+    const std::string asked = "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n";
+    EXPECT_EQ(commands.substr(0, asked.size()), asked) << commands;
     expectCaptureFiles(c.dir, in);
     expectCaptureLog(c.out, in);
 }

@@ -39,7 +39,7 @@ adapter() {
 }
 adapter acm-info.log
 run acm-info /dev/ttyACM0 isscheck info
-kill $bench
+kill $bench 2>/dev/null
 wait $bench
 
 adapter acm-leds.log
@@ -49,14 +49,14 @@ leds=$!
 sleep 3
 run acm-busy /dev/ttyACM0 isscheck info
 wait $leds
-kill $bench
+kill $bench 2>/dev/null
 wait $bench
 
 # the CDC cable pulled during the walk: the gadget disconnects from its bus
 adapter acm-pulled.log
 (sleep 4 && echo disconnect >/sys/class/udc/dummy_udc.0/soft_connect && echo "cable pulled") &
 run acm-pulled /dev/ttyACM0 isscheck leds
-kill $bench
+kill $bench 2>/dev/null
 wait
 
 # the FT232 pulled out 5 s into a capture paced at 19200 baud (by QEMU's monitor)
