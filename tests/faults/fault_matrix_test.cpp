@@ -295,6 +295,22 @@ std::string faultsDocument()
            "and fails each later read at once; isscheck stops there. An output file is written beside its\n"
            "final name and moved over it only after a clean close, so a failed write never destroys an\n"
            "earlier capture.\n";
+    // the same faults on the kernel's own drivers, checked by the driver tier
+    doc += "\n## A USB adapter pulled out, on the kernel's own drivers\n\n"
+           "These two are cases of the driver tier (tests/drivers), which runs the programs in a QEMU guest on\n"
+           "the real ftdi_sio and cdc_acm drivers; there the driver itself hangs the port up.\n\n"
+           "| program | fault | how it is made | exit | standard error | files |\n"
+           "|---|---|---|---|---|---|\n"
+           "| scopecap | USB-serial converter pulled out mid-capture | QEMU's monitor removes the FT232 "
+           "(`device_del`) 5 s into a capture paced at 19200 baud | 2 | "
+           "`scopecap: COM9 was lost (the device was removed): Input/output error`<br>"
+           "`scopecap: channel 1 sample block short: <bytes so far> of 8014 bytes`<br>"
+           "`scopecap: channel 2 sample block short: 0 of 8014 bytes` | both written, samples past the pull are 0; "
+           "the run ends within 20 s of its start (here 0.1-0.2 s after the pull) |\n"
+           "| isscheck leds | CDC-ACM cable pulled during the LED walk | "
+           "`echo disconnect > /sys/class/udc/dummy_udc.0/soft_connect` 4 s into the walk | 2 | "
+           "`isscheck: COM9 was lost (the device was removed): Input/output error` | - (the walk stops at the "
+           "first failed transfer, within 5 s of the pull; here 0.3 s) |\n";
     return doc;
 }
 
