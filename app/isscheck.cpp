@@ -60,6 +60,7 @@ static const char kHelp[] =
     "  --port N       use COMN instead of COM9 (N from 0 to 9)\n"
     "  --walk-rows N  leds: walk only rows 0 to N-1 (N from 1 to 8, default 8)\n"
     "  --help         this text\n"
+    "  --version      print \"isscheck\" and the version\n"
     "\n"
     "Exit status: 0 checked; 1 the port did not open; 2 no reply from the adapter\n"
     "(an empty version, serial or keypad reply, or a mode frame not acknowledged)\n"
@@ -194,6 +195,9 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i)
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             fputs(kHelp, stdout);
+            return kExitOk;
+        } else if (strcmp(argv[i], "--version") == 0) {
+            printf("isscheck %s\n", SCOPECAP_VERSION);
             return kExitOk;
         }
 

@@ -18,6 +18,9 @@ int main(int argc, char **argv)
     case sim::CliAction::Help:
         std::fputs(sim::benchHelpText(), stdout);
         return 0;
+    case sim::CliAction::Version:
+        std::printf("benchsim %s\n", SCOPECAP_VERSION);
+        return 0;
     case sim::CliAction::DumpSettings: {
         std::string reply = sim::scopeSettingsReply(cli.options);
         std::fwrite(reply.data(), 1, reply.size(), stdout);

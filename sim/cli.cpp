@@ -102,6 +102,9 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
         if (a == "--help" || a == "-h") {
             r.action = CliAction::Help;
             return r;
+        } else if (a == "--version") {
+            r.action = CliAction::Version;
+            return r;
         }
     if (args.empty())
         return fail("say which instrument: benchsim scope ... or benchsim iss ...");
@@ -366,6 +369,7 @@ const char *benchHelpText()
            "  --mode HEX          the mode at power-up (default 00, I/O mode; 20..80 I2C)\n"
            "\n"
            "  --help              this text\n"
+           "  --version           print \"benchsim\" and the version\n"
            "\n"
            "Exit status: 0 on a normal stop (signal, --once, --hangup-after, the device\n"
            "hung up); 1 when the pty, link or log cannot be made or the device cannot be\n"

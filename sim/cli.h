@@ -8,7 +8,7 @@
 
 namespace sim {
 
-enum class CliAction { Run, Help, DumpSettings, DumpSamples, Error };
+enum class CliAction { Run, Help, Version, DumpSettings, DumpSamples, Error };
 
 struct CliResult {
     CliAction action = CliAction::Error;

@@ -1,0 +1,172 @@
+// The release packages as a user gets them: the Debian package installed with dpkg,
+// its programs run from PATH for one capture and removed without a trace, and the
+// Windows zip unpacked and its scopecap.exe run under Wine. Both captures are held to
+// the end-to-end expectations. scripts/package makes the packages (scripts/test runs it).
+#include "bench_process.h"
+#include "capture_expect.h"
+#include "run_program.h"
+#include "sim_expect.h"
+#include "wine_prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const std::string kVersion = SCOPECAP_VERSION;
+const std::string kDeb = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap_" + kVersion + "_amd64.deb";
+const std::string kZip = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap-" + kVersion + "-win64.zip";
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string missingPackage(const std::string &path)
+{
+    return "no " + path + " (version " + kVersion + " from CMake): run ./scripts/package";
+}
+
+// A shell line, for dpkg and the like; the run with its output.
+ProgramRun sh(const std::string &line) { return runProgram("/bin/sh", {"-c", line}); }
+
+void expectCapture(const std::string &dir, const ProgramRun &run, const RuntimeStyle &style)
+{
+    ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in, style));
+    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in, style));
+    std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
+    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, style));
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i)
+        ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
+}
+
+// Paths the package holds, from its own listing ("./usr/bin/scopecap" -> "/usr/bin/scopecap").
+std::vector<std::string> packagePaths()
+{
+    std::vector<std::string> paths;
+    for (std::string line : splitLines(sh("dpkg-deb --fsys-tarfile '" + kDeb + "' | tar -t").out)) {
+        if (line.rfind("./", 0) == 0)
+            line.erase(0, 1);
+        if (line.size() > 1 && line.back() == '/')
+            line.pop_back();
+        if (line != "/")
+            paths.push_back(line);
+    }
+    return paths;
+}
+
+// Removes the package when a failed check leaves it installed.
+struct RemoveOnExit {
+    bool installed = false;
+    ~RemoveOnExit()
+    {
+        if (installed)
+            sh("dpkg -r scopecap >/dev/null 2>&1");
+    }
+};
+
+TEST(DebianPackage, MatchesTheBuildAndItsChecksums)
+{
+    ASSERT_TRUE(exists(kDeb)) << missingPackage(kDeb);
+    EXPECT_EQ(sh("dpkg-deb -f '" + kDeb + "' Version").out, kVersion + "\n");
+    // SHA256SUMS names both packages of this version, and both match it
+    ProgramRun sums = runProgram("/usr/bin/sha256sum", {"--check", "--strict", "SHA256SUMS"}, {}, SCOPECAP_PACKAGES_DIR);
+    EXPECT_EQ(sums.exitStatus, 0) << sums.out << sums.err;
+    EXPECT_EQ(sums.out, "scopecap_" + kVersion + "_amd64.deb: OK\nscopecap-" + kVersion + "-win64.zip: OK\n");
+}
+
+TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
+{
+    ASSERT_TRUE(exists(kDeb)) << missingPackage(kDeb);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "dpkg -i needs root (CI runs as root)";
+    if (sh("dpkg-query -W -f '${Status}' scopecap 2>/dev/null").out.find("installed") != std::string::npos)
+        GTEST_SKIP() << "a scopecap package is installed here already; dpkg -r scopecap to test this one";
+
+    std::vector<std::string> paths = packagePaths();
+    ASSERT_GT(paths.size(), 10u);
+    std::vector<std::string> there;
+    for (const std::string &p : paths)
+        if (exists(p))
+            there.push_back(p);
+
+    RemoveOnExit guard;
+    ProgramRun install = sh("dpkg -i '" + kDeb + "'");
+    guard.installed = install.exitStatus == 0;
+    ASSERT_EQ(install.exitStatus, 0) << install.out << install.err;
+
+    EXPECT_EQ(sh("command -v scopecap; command -v benchsim").out, "/usr/bin/scopecap\n/usr/bin/benchsim\n");
+    EXPECT_EQ(sh("isscheck --version; benchsim --version").out, "isscheck " + kVersion + "\nbenchsim " + kVersion + "\n");
+    EXPECT_EQ(sh("man -w scopecap isscheck benchsim").out,
+              "/usr/share/man/man1/scopecap.1.gz\n/usr/share/man/man1/isscheck.1.gz\n/usr/share/man/man1/benchsim.1.gz\n");
+
+    // the installed bench and scopecap, both found on PATH, for one capture
+    std::string dir = makeTempDir("deb-capture");
+    std::string link = dir + "/com9";
+    ProgramRun bench;
+    std::thread benchThread([&] { bench = sh("exec benchsim scope --link '" + link + "' --once --quiet"); });
+    for (int i = 0; i < 200 && !exists(link); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ProgramRun capture = runProgram("/bin/sh", {"-c", "exec scopecap"}, {{"COM9", link}}, dir, std::chrono::seconds(90));
+    benchThread.join();
+    EXPECT_EQ(bench.exitStatus, 0) << bench.err;
+    EXPECT_EQ(capture.err, "");
+    expectCapture(dir, capture, kGlibcStyle);
+    removeTree(dir);
+
+    ProgramRun remove = sh("dpkg -r scopecap");
+    guard.installed = remove.exitStatus != 0;
+    ASSERT_EQ(remove.exitStatus, 0) << remove.out << remove.err;
+    for (const std::string &p : paths) {
+        if (std::find(there.begin(), there.end(), p) == there.end()) {
+            EXPECT_FALSE(exists(p)) << p << " is left behind";
+        }
+    }
+}
+
+TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
+{
+    ASSERT_TRUE(exists(kZip)) << missingPackage(kZip);
+    std::string dir = makeTempDir("win-zip");
+    ProgramRun unpack = runProgram(SCOPECAP_CMAKE, {"-E", "tar", "xf", kZip}, {}, dir);
+    ASSERT_EQ(unpack.exitStatus, 0) << unpack.err;
+    std::string top = dir + "/scopecap-" + kVersion + "-win64";
+    for (const char *file : {"scopecap.exe", "isscheck.exe", "viewer/index.html", "viewer/viewer.js", "viewer/viewer.css"})
+        EXPECT_TRUE(exists(top + "/" + file)) << file;
+    std::string readme = readFile(top + "/README.txt");
+    EXPECT_NE(readme.find("scopecap " + kVersion), std::string::npos);
+    size_t lines = (size_t)std::count(readme.begin(), readme.end(), '\n');
+    size_t windowsLines = 0;
+    for (size_t at = readme.find("\r\n"); at != std::string::npos; at = readme.find("\r\n", at + 2))
+        ++windowsLines;
+    EXPECT_GT(lines, 10u);
+    EXPECT_EQ(windowsLines, lines) << "README.txt needs Windows line ends";
+
+    std::string whyNot = sharedWinePrefix().prepare();
+    if (!whyNot.empty()) {
+        removeTree(dir);
+        GTEST_SKIP() << "Wine cannot start here: " << whyNot;
+    }
+    EXPECT_EQ(sharedWinePrefix().run(top + "/isscheck.exe", {"--version"}, dir).out, "isscheck " + kVersion + "\r\n");
+
+    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+    ProgramRun capture;
+    {
+        BenchProcess bench("scope", wineCom9Link(), {"--quiet"});
+        capture = sharedWinePrefix().run(top + "/scopecap.exe", {}, dir);
+        EXPECT_EQ(bench.stop(), 0) << bench.errors();
+    }
+    EXPECT_EQ(capture.err.find("scopecap:"), std::string::npos) << capture.err;
+    expectCapture(dir, capture, kWindowsStyle);
+    removeTree(dir);
+}
+
+} // namespace
