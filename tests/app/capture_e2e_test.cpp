@@ -29,7 +29,7 @@ CaptureRun captureWith(const std::vector<std::string> &benchArgs)
     {
         BenchProcess bench("scope", dir + "/com9", args);
         r.run = runProgram(scopecap(), {}, {{"COM9", bench.link()}}, dir, std::chrono::seconds(90));
-        EXPECT_EQ(bench.wait(10), 0) << "the bench ends by itself after one capture";
+        EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
     }
     r.csv = readFile(dir + "/op_scope.csv");
     r.script = readFile(dir + "/gbookFtemp.js");

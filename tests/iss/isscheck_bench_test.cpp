@@ -1,16 +1,12 @@
 // isscheck against the virtual adapter of the bench (benchsim iss): every command,
 // the LED driver words as the driver latches them, and the matrix the dot walk leaves.
+#include "bench_process.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -18,89 +14,34 @@ namespace {
 
 std::string isscheck() { return buildDir() + "/app/isscheck"; }
 
-// One benchsim iss, started with --link and --log in a directory of its own and
-// stopped by the test; its log is read once it has stopped.
+// One benchsim iss, with --link and --log in a directory of its own and stopped by
+// the test; its log is read once it has stopped.
 class VirtualAdapter {
 public:
-    explicit VirtualAdapter(const std::vector<std::string> &options)
+    explicit VirtualAdapter(std::vector<std::string> options) : dir_(makeTempDir("isscheck-bench-"))
     {
-        dir_ = makeTempDir("isscheck-bench-");
-        link_ = dir_ + "/COM9";
-        std::vector<std::string> args = {buildDir() + "/sim/benchsim", "iss", "--link", link_, "--log", dir_ + "/log"};
-        args.insert(args.end(), options.begin(), options.end());
-
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            int err = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(err, 2);
-            std::vector<char *> argv;
-            for (auto &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        // benchsim names the link on standard output once it answers there
-        std::string line;
-        auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-            pollfd pfd{out[0], POLLIN, 0};
-            if (poll(&pfd, 1, 100) <= 0)
-                continue;
-            char c[256];
-            ssize_t n = read(out[0], c, sizeof c);
-            if (n <= 0)
-                break;
-            line.append(c, (size_t)n);
-        }
-        close(out[0]);
-        ready_ = line.substr(0, line.find('\n')) == link_;
+        options.insert(options.begin(), {"iss", "--link", dir_ + "/COM9", "--log", dir_ + "/log"});
+        bench_ = std::make_unique<BenchProcess>(options);
     }
-
     ~VirtualAdapter()
     {
-        stop();
+        bench_.reset();
         removeTree(dir_);
     }
 
-    bool ready() const { return ready_; }
-    const std::string &link() const { return link_; }
-    std::map<std::string, std::string> com9() const { return {{"COM9", link_}}; }
-
-    // Stops the bench and returns its log.
+    bool ready() const { return bench_->firstLine() == dir_ + "/COM9"; }
+    std::map<std::string, std::string> com9() const { return {{"COM9", dir_ + "/COM9"}}; }
+    // Stops the bench (a bench that does not stop is killed) and returns its log.
     std::string stopAndReadLog()
     {
-        stop();
+        bench_->stop();
         return readFile(dir_ + "/log");
     }
-    std::string diagnostics() const { return readFile(dir_ + "/stderr"); }
+    std::string diagnostics() const { return bench_->errors(); }
 
 private:
-    void stop()
-    {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        // a bench that does not stop is killed; the log it left is still read
-        for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
-            usleep(50000);
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-        }
-        pid_ = -1;
-    }
-
     std::string dir_;
-    std::string link_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
+    std::unique_ptr<BenchProcess> bench_;
 };
 
 std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)

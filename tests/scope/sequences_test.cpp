@@ -12,7 +12,7 @@ protected:
     // The block, then one reply per live query, in the order the header asks them.
     void queueExport(int channel, const std::vector<std::string> &replies)
     {
-        fakePort::queue(makeBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
+        fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
         for (const std::string &r : replies)
             fakePort::queue(r);
     }
@@ -95,7 +95,7 @@ TEST_F(SingleChannel, NoQueryIsSentWhenTheFileCannotBeOpened)
 
 TEST_F(SingleChannel, ShortBlockIsReported)
 {
-    std::vector<unsigned char> block = makeBlock(1, 1e-3f, ramp(0, 1));
+    std::vector<unsigned char> block = sim::waveBlock(1, 1e-3f, ramp(0, 1));
     block.resize(100);
     fakePort::queue(block);
     fakePort::queue(std::string());

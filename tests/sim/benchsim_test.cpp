@@ -3,7 +3,7 @@
 #include "bench.h"
 #include "cli.h"
 #include "run_program.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -55,7 +55,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
     {
         SlavePort port(link);
         port.write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(hex(port.read(3, 2s)), "07 07 00");
+        EXPECT_EQ(hexBytes(port.read(3, 2s)), "07 07 00");
     }
     bench.signal(SIGINT);
     EXPECT_EQ(bench.waitExit(5s), 0);
@@ -122,7 +122,7 @@ TEST_F(Benchsim, HangupAfterExitsByItself)
 
 TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
 {
-    BenchProcess bench({"scope", "--quiet"});
+    BenchProcess bench(std::vector<std::string>{"scope", "--quiet"});
     EXPECT_EQ(bench.firstLine().rfind("/dev/pts/", 0), 0u) << bench.firstLine();
     SlavePort port(bench.firstLine());
     port.write(":TIM:SCAL?\n");
