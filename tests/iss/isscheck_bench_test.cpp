@@ -44,15 +44,6 @@ private:
     std::unique_ptr<BenchProcess> bench_;
 };
 
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
-{
-    std::vector<std::string> found;
-    for (const auto &line : splitLines(text))
-        if (line.rfind(prefix, 0) == 0)
-            found.push_back(line);
-    return found;
-}
-
 // The "# matrix" block the bench writes last: 8 rows of '#' (lit) and '.' (dark).
 std::vector<std::string> lastMatrix(const std::string &log)
 {

@@ -73,3 +73,12 @@ std::vector<std::string> splitLines(const std::string &text)
     }
     return lines;
 }
+
+std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string &line : splitLines(text))
+        if (line.starts_with(prefix))
+            found.push_back(line);
+    return found;
+}

@@ -45,22 +45,9 @@ std::vector<unsigned> blockTotals(const std::string &log)
     return totals;
 }
 
-class ScopecapUnderWine : public ::testing::Test {
+class ScopecapUnderWine : public WineProgramTest {
 protected:
-    void SetUp() override
-    {
-        std::string whyNot = sharedWinePrefix().prepare();
-        if (!whyNot.empty())
-            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
-        exe_ = windowsProgram("app/scopecap.exe");
-        ASSERT_FALSE(exe_.empty()) << "no scopecap.exe in " << windowsBuildDir() << ": run scripts/build-windows";
-        work_ = makeTempDir("wine-scopecap");
-    }
-    void TearDown() override
-    {
-        if (!work_.empty())
-            removeTree(work_);
-    }
+    void SetUp() override { startWith("app/scopecap.exe"); }
 
     ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
 
@@ -98,8 +85,6 @@ protected:
         std::vector<unsigned> blocks = {(unsigned)sim::scopeSettingsReply(opts).size(), 8014, 8014};
         EXPECT_EQ(blockTotals(run.out), blocks);
     }
-
-    std::string exe_, work_;
 };
 
 TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
