@@ -11,6 +11,28 @@
 // The second field of every gbF call: who made the capture, for the page that loads it.
 static const char kGbfUserAtHost[] = "scopecap@bench";
 
+int scopeProblems = 0;
+
+// A file that cannot be created or written is one more problem of the capture.
+static FILE *openCaptureFile(CaptureFile *file, const char *name)
+{
+    if (!captureFileOpen(file, name))
+        scopeProblems++;
+    return file->fp;
+}
+
+static void closeCaptureFile(CaptureFile *file)
+{
+    if (file->fp != NULL && !captureFileClose(file))
+        scopeProblems++;
+}
+
+// One "name,value," line of a CSV header, the value as the instrument's own files show it.
+static void csvNumber(FILE *csv, const char *name, float value)
+{
+    fprintf(csv, "%s,%9.3E,\n", name, (double)value);
+}
+
 static void checkBlock(const unsigned char *block, unsigned got, int channel)
 {
     if (got < kWaveBlockSize) {
@@ -25,11 +47,20 @@ static void checkBlock(const unsigned char *block, unsigned got, int channel)
 // The CSV lines between the settings header and the samples, the same in both exports.
 static void writeSampleHeader(FILE *csv, float period)
 {
-    fprintf(csv, "Sampling Period,%9.3E,\n", (double)period);
+    csvNumber(csv, "Sampling Period", period);
     fprintf(csv, "Firmware, V1.26,\n");
     fprintf(csv, "Time, ,\n");
     fprintf(csv, "Mode,Fast,\n");
     fprintf(csv, "Waveform Data,\n");
+}
+
+// The end of both CSV exports: a line of '=' after the samples, then the file moved into place.
+static void endCsv(CaptureFile *csvFile)
+{
+    if (csvFile->fp == NULL)
+        return;
+    fprintf(csvFile->fp, "===========================\n");
+    closeCaptureFile(csvFile);
 }
 
 int scopePoll(int port)
@@ -69,8 +100,8 @@ void scopeExportDual(char channel, const char *settings, const unsigned char *bl
                      unsigned count)
 {
     CaptureFile csvFile, jsFile;
-    FILE *csv = captureFileOpen(&csvFile, "./op_scope.csv");
-    FILE *js = captureFileOpen(&jsFile, "./gbookFtemp.js");
+    FILE *csv = openCaptureFile(&csvFile, "./op_scope.csv");
+    FILE *js = openCaptureFile(&jsFile, "./gbookFtemp.js");
 
     learnList(csv, settings);
     float scale1 = learnValue(settings, ":CHANnel1", "SCAL");
@@ -79,18 +110,18 @@ void scopeExportDual(char channel, const char *settings, const unsigned char *bl
     float offset2 = learnValue(settings, ":CHANnel2", "OFFS");
     if (csv != NULL) {
         fprintf(csv, "Memory Length,4000,\n");
-        fprintf(csv, "Trigger Level,%9.3E,\n", (double)learnValue(settings, ":TRIG", "LEV"));
+        csvNumber(csv, "Trigger Level", learnValue(settings, ":TRIG", "LEV"));
         fprintf(csv, channel == '1' ? "Source,CH1,\n" : "Source,CH2,\n");
         fprintf(csv, "Probe,%s,\n", probeName(learnValue(settings, ":CHANnel1", "PROB")));
         fprintf(csv, "Vertical Units,V,\n");
-        fprintf(csv, "Vertical Scale,%9.3E,\n", (double)scale1);
-        fprintf(csv, "Vertical Position,%9.3E,\n", (double)offset1);
+        csvNumber(csv, "Vertical Scale", scale1);
+        csvNumber(csv, "Vertical Position", offset1);
         fprintf(csv, "Vertical2 Units,V,\n");
-        fprintf(csv, "Vertical2 Scale,%9.3E,\n", (double)scale2);
-        fprintf(csv, "Vertical2 Position,%9.3E,\n", (double)offset2);
+        csvNumber(csv, "Vertical2 Scale", scale2);
+        csvNumber(csv, "Vertical2 Position", offset2);
         fprintf(csv, "Horizontal Units,s,\n");
-        fprintf(csv, "Horizontal Scale,%9.3E,\n", (double)learnValue(settings, ":TIM", "SCAL"));
-        fprintf(csv, "Horizontal Position,%9.3E,\n", (double)learnValue(settings, ":TIM", "DEL"));
+        csvNumber(csv, "Horizontal Scale", learnValue(settings, ":TIM", "SCAL"));
+        csvNumber(csv, "Horizontal Position", learnValue(settings, ":TIM", "DEL"));
         fprintf(csv, "Horizontal Mode,%s,\n", horizontalModeName(learnValue(settings, ":TIM", "SWE")));
     }
     printf("count_rd: %d %d \n", (int)count, kWaveBlockSize);
@@ -132,12 +163,8 @@ void scopeExportDual(char channel, const char *settings, const unsigned char *bl
                     kGbfUserAtHost, s1, s2, i / 2);
     }
     printf("\n");
-    if (csv != NULL) {
-        fprintf(csv, "===========================\n");
-        captureFileClose(&csvFile);
-    }
-    if (js != NULL)
-        captureFileClose(&jsFile);
+    endCsv(&csvFile);
+    closeCaptureFile(&jsFile);
 }
 
 void scopeReadAquire(int port, char channel)
@@ -153,20 +180,19 @@ void scopeReadAquire(int port, char channel)
     checkBlock(block, count, first ? 1 : 2);
 
     CaptureFile csvFile;
-    FILE *csv = captureFileOpen(&csvFile, first ? "./op_scope1.csv" : "./op_scope2.csv");
+    FILE *csv = openCaptureFile(&csvFile, first ? "./op_scope1.csv" : "./op_scope2.csv");
     if (csv != NULL) {
         // each value is asked of the instrument at the moment its line is written
         fprintf(csv, "Memory Length,4000,\n");
-        fprintf(csv, "Trigger Level,%9.3E,\n", (double)scopeQuery(port, ":TRIG:LEV?\n"));
+        csvNumber(csv, "Trigger Level", scopeQuery(port, ":TRIG:LEV?\n"));
         fprintf(csv, first ? "Source,CH1,\n" : "Source,CH2,\n");
         fprintf(csv, "Probe,%s,\n", probeName(scopeQuery(port, first ? ":CHAN1:PROB?\n" : ":CHAN2:PROB?\n")));
         fprintf(csv, "Vertical Units,V,\n");
-        fprintf(csv, "Vertical Scale,%9.3E,\n", (double)scopeQuery(port, first ? ":CHAN1:SCAL?\n" : ":CHAN2:SCAL?\n"));
-        fprintf(csv, "Vertical Position,%9.3E,\n",
-                (double)scopeQuery(port, first ? ":CHAN1:OFFS?\n" : ":CHAN2:OFFS?\n"));
+        csvNumber(csv, "Vertical Scale", scopeQuery(port, first ? ":CHAN1:SCAL?\n" : ":CHAN2:SCAL?\n"));
+        csvNumber(csv, "Vertical Position", scopeQuery(port, first ? ":CHAN1:OFFS?\n" : ":CHAN2:OFFS?\n"));
         fprintf(csv, "Horizontal Units,s,\n");
-        fprintf(csv, "Horizontal Scale,%9.3E,\n", (double)scopeQuery(port, ":TIM:SCAL?\n"));
-        fprintf(csv, "Horizontal Position,%9.3E,\n", (double)scopeQuery(port, ":TIM:DEL?\n"));
+        csvNumber(csv, "Horizontal Scale", scopeQuery(port, ":TIM:SCAL?\n"));
+        csvNumber(csv, "Horizontal Position", scopeQuery(port, ":TIM:DEL?\n"));
         fprintf(csv, "Horizontal Mode,%s,\n", horizontalModeName(scopeQuery(port, ":TIM:SWE?\n")));
     }
     printf("count_rd: %d %d \n", (int)count, kWaveBlockSize);
@@ -186,8 +212,5 @@ void scopeReadAquire(int port, char channel)
             fprintf(csv, "%3d,\n", v);
     }
     printf("\n");
-    if (csv != NULL) {
-        fprintf(csv, "===========================\n");
-        captureFileClose(&csvFile);
-    }
+    endCsv(&csvFile);
 }

@@ -1,9 +1,10 @@
 // Output files of a capture. Each is written to "<name>.tmp" beside its final name
 // and moved over it only after a clean close, so a failed write never destroys an
 // earlier capture. Every failure is reported on standard error with the file name
-// and the system's reason, and counted in scopeProblems.
+// and the system's reason; the caller learns of it from the result.
 #pragma once
 
+#include <stdbool.h>
 #include <stdio.h>
 
 struct CaptureFile {
@@ -12,8 +13,8 @@ struct CaptureFile {
     char tempName[72];
 };
 
-// Opens the temporary file with mode "w+"; returns its stream or NULL.
-FILE *captureFileOpen(CaptureFile *file, const char *name);
-// Closes the stream and moves the file into place; on any failure removes the
-// temporary file and leaves the earlier file of that name untouched.
-void captureFileClose(CaptureFile *file);
+// Opens the temporary file with mode "w+" into file->fp; false when it cannot be created.
+bool captureFileOpen(CaptureFile *file, const char *name);
+// Closes the stream and moves the file into place; false (the temporary file removed,
+// the earlier file of that name untouched) when it was not opened or not written.
+bool captureFileClose(CaptureFile *file);

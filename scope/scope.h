@@ -22,11 +22,6 @@ enum {
     kWaveSamples = 4000,
 };
 
-// Problems that make a capture incomplete (an empty settings reply, a short or
-// malformed sample block, an output file not written). Each is reported on
-// standard error as it is found; the program's exit status reflects the count.
-extern int scopeProblems;
-
 // --- owned by command.cpp: the command channel ---
 void ScopeSendCmd(int port, const char *command);
 float scopeQuery(int port, const char *command);
@@ -35,6 +30,10 @@ float scopeQuery(int port, const char *command);
 float scopeParseReply(char *reply, DWORD count);
 
 // --- owned by capture.cpp: capture exports ---
+// Problems that make a capture incomplete (an empty settings reply, a short or
+// malformed sample block, an output file not written). Each is reported on
+// standard error as it is found; the program's exit status reflects the count.
+extern int scopeProblems;
 int scopePoll(int port);
 void scopeReadDual(int port, char channel);
 void scopeReadAquire(int port, char channel);

@@ -61,6 +61,7 @@ std::string matrixText(const std::array<uint8_t, 8> &rows);
 // "5A 01": upper-case hex bytes separated by blanks.
 std::string hexBytes(const uint8_t *bytes, size_t size);
 inline std::string hexBytes(const std::vector<uint8_t> &bytes) { return hexBytes(bytes.data(), bytes.size()); }
+inline std::string hexBytes(const std::string &bytes) { return hexBytes((const uint8_t *)bytes.data(), bytes.size()); }
 
 class AdapterModel {
 public:

@@ -17,7 +17,7 @@
 //   scopeSettingsReply(opts | state)    the exact *LRN? reply bytes (line + "\n", or the --settings file)
 //   waveSamples(opts, channel)          the 4000 samples of channel 1 or 2
 //   sampleInterval(opts | state)        the interval in the blocks (time-base scale / 400, float)
-//   waveBlockFor(opts | state, channel) the whole 8014-byte block
+//   waveBlockFor(opts | state, channel) the whole 8014-byte block (waveBlock: any samples)
 //   triggerFrequency(state), scopeNumber(value, upper)
 // The adapter (adapter_model.h): AdapterState, matrixText(rows), hexBytes(bytes).
 // Fault bytes: garbageBytes(seed, n).

@@ -277,20 +277,23 @@ float sampleInterval(const ScopeState &s) { return (float)(s.timeScale / kSample
 
 float sampleInterval(const BenchOptions &opts) { return sampleInterval(scopeStateFor(opts)); }
 
-std::vector<uint8_t> waveBlockFor(const ScopeState &s, int channel)
+std::vector<uint8_t> waveBlock(int channel, float interval, const std::vector<int16_t> &samples)
 {
     std::vector<uint8_t> block(kWaveBlockSize, 0);
     std::memcpy(block.data(), "#48008", 6);
-    float interval = sampleInterval(s);
     uint32_t bits;
     std::memcpy(&bits, &interval, 4);
     for (int i = 0; i < 4; ++i)
         block[6 + i] = (uint8_t)(bits >> (24 - 8 * i));
     block[10] = (uint8_t)channel;
-    std::vector<int16_t> samples = waveSamples(s.wave[channel == 1 ? 0 : 1]);
-    for (size_t k = 0; k < kWaveSamples; ++k)
+    for (size_t k = 0; k < kWaveSamples && k < samples.size(); ++k)
         putBigEndian16(block, 14 + 2 * k, samples[k]);
     return block;
+}
+
+std::vector<uint8_t> waveBlockFor(const ScopeState &s, int channel)
+{
+    return waveBlock(channel, sampleInterval(s), waveSamples(s.wave[channel == 1 ? 0 : 1]));
 }
 
 std::vector<uint8_t> waveBlockFor(const BenchOptions &opts, int channel)

@@ -59,6 +59,8 @@ float sampleInterval(const BenchOptions &opts);
 // The whole 8014-byte reply to :acquireN:memory?: "#48008", the interval (big-endian
 // float), the channel byte, three zero bytes, 4000 big-endian 16-bit samples.
 std::vector<uint8_t> waveBlockFor(const ScopeState &state, int channel);
+// The same layout for any interval and samples (missing samples are 0, extra ones left out).
+std::vector<uint8_t> waveBlock(int channel, float interval, const std::vector<int16_t> &samples);
 std::vector<uint8_t> waveBlockFor(const BenchOptions &opts, int channel);
 
 // The trigger frequency the instrument reports: one cycle of channel 1's waveform.

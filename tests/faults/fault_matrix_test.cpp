@@ -6,6 +6,7 @@
 // checked against it, so the document cannot drift from what is tested.
 #include "bench_process.h"
 #include "capture_expect.h"
+#include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
 
@@ -40,12 +41,6 @@ const std::string kEarlier = "an earlier good capture\n";
 
 ScopeCaptureInput defaultInput() { return benchCaptureInput(sim::BenchOptions{}); }
 
-void expectFiles(const std::string &dir, const ScopeCaptureInput &in)
-{
-    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in));
-    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in));
-}
-
 // A capture whose blocks stopped after `got1` and `got2` bytes.
 ScopeCaptureInput shortInput(const std::string &settings, size_t got1, size_t got2)
 {
@@ -70,7 +65,7 @@ std::vector<FaultCase> matrix()
     const std::string settings = sim::scopeSettingsReply(sim::BenchOptions{});
     std::vector<FaultCase> cases;
     cases.push_back({"none (control)", "virtual oscilloscope", {"scopecap"}, "scope", {}, Setup::Bench, 0, {},
-                     "complete", 20, [](const std::string &d) { expectFiles(d, defaultInput()); }});
+                     "complete", 20, [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
     cases.push_back({"no such port", "COM9 names a device that does not exist", {"scopecap"}, "", {}, Setup::NoPort, 1,
                      {"serial: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10,
                      [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); }});
@@ -83,23 +78,23 @@ std::vector<FaultCase> matrix()
                      {"scopecap: settings reply empty", "scopecap: channel 1 sample block short: 0 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
                      "both written, all samples 0", 45,
-                     [](const std::string &d) { expectFiles(d, emptyCapture()); }});
+                     [](const std::string &d) { expectCaptureFiles(d, emptyCapture()); }});
     cases.push_back({"short blocks", "--short 4096", {"scopecap"}, "scope", {"--short", "4096"}, Setup::Bench, 2,
                      {"scopecap: channel 1 sample block short: 4096 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 4096 of 8014 bytes"},
                      "both written, samples past byte 4096 are 0", 30,
-                     [settings](const std::string &d) { expectFiles(d, shortInput(settings, 4096, 4096)); }});
+                     [settings](const std::string &d) { expectCaptureFiles(d, shortInput(settings, 4096, 4096)); }});
     cases.push_back({"pause mid-reply", "--stall-after 2000 --stall-ms 300", {"scopecap"}, "scope",
                      {"--stall-after", "2000", "--stall-ms", "300"}, Setup::Bench, 0, {},
                      "complete (a pause shorter than the read time-out is waited out)", 25,
-                     [](const std::string &d) { expectFiles(d, defaultInput()); }});
+                     [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
     cases.push_back({"cable pulled mid-block", "--hangup-after 3000", {"scopecap"}, "scope",
                      {"--hangup-after", "3000"}, Setup::Bench, 2,
                      {"scopecap: COM9 was lost (the device was removed): Input/output error",
                       "scopecap: channel 1 sample block short: 3000 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
                      "both written, samples past byte 3000 of channel 1 and all of channel 2 are 0", 20,
-                     [settings](const std::string &d) { expectFiles(d, shortInput(settings, 3000, 0)); }});
+                     [settings](const std::string &d) { expectCaptureFiles(d, shortInput(settings, 3000, 0)); }});
     // --garbage sends random bytes for the settings and both blocks, drawn with seeds 1, 2, 3
     std::vector<uint8_t> garbled[3] = {sim::garbageBytes(1, settings.size()), sim::garbageBytes(2, 8014),
                                        sim::garbageBytes(3, 8014)};
@@ -116,11 +111,11 @@ std::vector<FaultCase> matrix()
                          in.settings = text.substr(0, text.find('\0'));
                          setChannelFromBlock(in, 1, garbled[1], 8014);
                          setChannelFromBlock(in, 2, garbled[2], 8014);
-                         expectFiles(d, in);
+                         expectCaptureFiles(d, in);
                      }});
     cases.push_back({"overlong replies", "--long", {"scopecap"}, "scope", {"--long"}, Setup::Bench, 0, {},
                      "complete (the capture asks no numeric query)", 20,
-                     [](const std::string &d) { expectFiles(d, defaultInput()); }});
+                     [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
     cases.push_back({"output directory unusable", "the working directory is removed", {"scopecap"}, "scope", {},
                      Setup::DirectoryGone, 2,
                      {"scopecap: cannot create ./op_scope.csv: No such file or directory",
@@ -243,7 +238,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     }
     if (c.setup == Setup::PortBusy) {
         EXPECT_EQ(first.exitStatus, 0) << "the program holding the port is unharmed: " << first.err;
-        expectFiles(root + "/first", defaultInput());
+        expectCaptureFiles(root + "/first", defaultInput());
     }
     if (c.setup == Setup::DirectoryGone) {
         EXPECT_NE(run.out.find(expectedSettingsListing(sim::scopeSettingsReply(sim::BenchOptions{}))), std::string::npos);

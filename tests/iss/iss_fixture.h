@@ -2,9 +2,7 @@
 // with a marker so stale bytes are recognisable, and small byte-list helpers.
 #pragma once
 
-#include "capture_stdout.h"
-#include "fake_port.h"
-#include "serial.h"
+#include "fake_com9.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +25,12 @@ void appendRepeated(Bytes &out, std::initializer_list<unsigned char> run, int ti
 // One pin command per byte: 63 b, as separate writes.
 std::vector<Bytes> pinCommands(const Bytes &pins);
 
-// Captures what is written to standard error (fd 2) while it lives.
+// COM9 open on a fresh in-memory port, ioBuf full of the stale marker.
 class IssTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fakePort::reset();
-        StdoutCapture quiet; // the connect line is not what these tests look at
-        ASSERT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
-        quiet.finish();
+        ASSERT_NE(openFakeCom9(), nullptr);
         memset(serialState.ioBuf, kStale, sizeof serialState.ioBuf);
     }
     void TearDown() override { closeComPort(9); }

@@ -1,16 +1,13 @@
 // isscheck against the virtual adapter of the bench (benchsim iss): every command,
 // the LED driver words as the driver latches them, and the matrix the dot walk leaves.
+#include "bench_process.h"
+#include "program_expect.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -18,112 +15,35 @@ namespace {
 
 std::string isscheck() { return buildDir() + "/app/isscheck"; }
 
-// One benchsim iss, started with --link and --log in a directory of its own and
-// stopped by the test; its log is read once it has stopped.
+// One benchsim iss, with --link and --log in a directory of its own and stopped by
+// the test; its log is read once it has stopped.
 class VirtualAdapter {
 public:
-    explicit VirtualAdapter(const std::vector<std::string> &options)
+    explicit VirtualAdapter(std::vector<std::string> options) : dir_(makeTempDir("isscheck-bench-"))
     {
-        dir_ = makeTempDir("isscheck-bench-");
-        link_ = dir_ + "/COM9";
-        std::vector<std::string> args = {buildDir() + "/sim/benchsim", "iss", "--link", link_, "--log", dir_ + "/log"};
-        args.insert(args.end(), options.begin(), options.end());
-
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            int err = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(err, 2);
-            std::vector<char *> argv;
-            for (auto &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        // benchsim names the link on standard output once it answers there
-        std::string line;
-        auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-            pollfd pfd{out[0], POLLIN, 0};
-            if (poll(&pfd, 1, 100) <= 0)
-                continue;
-            char c[256];
-            ssize_t n = read(out[0], c, sizeof c);
-            if (n <= 0)
-                break;
-            line.append(c, (size_t)n);
-        }
-        close(out[0]);
-        ready_ = line.substr(0, line.find('\n')) == link_;
+        options.insert(options.begin(), {"iss", "--link", dir_ + "/COM9", "--log", dir_ + "/log"});
+        bench_ = std::make_unique<BenchProcess>(options);
     }
-
     ~VirtualAdapter()
     {
-        stop();
+        bench_.reset();
         removeTree(dir_);
     }
 
-    bool ready() const { return ready_; }
-    const std::string &link() const { return link_; }
-    std::map<std::string, std::string> com9() const { return {{"COM9", link_}}; }
-
-    // Stops the bench and returns its log.
+    bool ready() const { return bench_->firstLine() == dir_ + "/COM9"; }
+    std::map<std::string, std::string> com9() const { return {{"COM9", dir_ + "/COM9"}}; }
+    // Stops the bench (a bench that does not stop is killed) and returns its log.
     std::string stopAndReadLog()
     {
-        stop();
+        bench_->stop();
         return readFile(dir_ + "/log");
     }
-    std::string diagnostics() const { return readFile(dir_ + "/stderr"); }
+    std::string diagnostics() const { return bench_->errors(); }
 
 private:
-    void stop()
-    {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        // a bench that does not stop is killed; the log it left is still read
-        for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
-            usleep(50000);
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-        }
-        pid_ = -1;
-    }
-
     std::string dir_;
-    std::string link_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
+    std::unique_ptr<BenchProcess> bench_;
 };
-
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
-{
-    std::vector<std::string> found;
-    for (const auto &line : splitLines(text))
-        if (line.rfind(prefix, 0) == 0)
-            found.push_back(line);
-    return found;
-}
-
-// The "# matrix" block the bench writes last: 8 rows of '#' (lit) and '.' (dark).
-std::vector<std::string> lastMatrix(const std::string &log)
-{
-    std::vector<std::string> lines = splitLines(log);
-    auto it = std::find(lines.rbegin(), lines.rend(), "# matrix");
-    if (it == lines.rend())
-        return {};
-    std::vector<std::string> rows;
-    for (auto row = it.base(); row != lines.end() && rows.size() < 8; ++row)
-        rows.push_back(row->substr(0, 2) == "# " ? row->substr(2) : *row);
-    return rows;
-}
 
 ProgramRun runIsscheck(const VirtualAdapter &bench, const std::vector<std::string> &args)
 {
@@ -141,16 +61,7 @@ TEST(IsscheckBench, InfoShowsTheModuleVersionAndSerialNumber)
     ProgramRun run = runIsscheck(bench, {"info"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    std::vector<std::string> out = splitLines(run.out);
-    ASSERT_EQ(out.size(), 6u) << run.out;
-    EXPECT_EQ(out[0], " serial port COM9 connect OK ");
-    EXPECT_EQ(out[1], "\r iBytesWritten: 2 ");
-    // module id 7, some firmware version, and the mode it is in: I/O mode at power-up
-    EXPECT_EQ(out[2].substr(0, 18), "ISS:5A-01:ver: 07 ") << out[2];
-    EXPECT_EQ(out[2].substr(20), " 00 ") << out[2];
-    EXPECT_EQ(out[3], " iBytesWritten: 2 ");
-    EXPECT_EQ(out[4], "ISS:5A-03:ser: 30 39 31-32 33 34 35");
-    EXPECT_EQ(out[5], "ISS:5A-03:ser: 091-2345");
+    expectAdapterInfo(run.out, "0912345");
     std::string log = bench.stopAndReadLog();
     EXPECT_EQ(splitLines(log).at(0), "5A 01");
     EXPECT_EQ(splitLines(log).at(1), "5A 03");
@@ -233,21 +144,6 @@ TEST(IsscheckBench, NotAcknowledgedModeGivesStatus2)
     EXPECT_EQ(linesStartingWith(log, "# latched"), std::vector<std::string>{}) << log;
 }
 
-// Words as the driver latched them, 16 clocks each ("# latched 0C01").
-std::vector<std::string> wholeWordsLatched(const std::string &log)
-{
-    std::vector<std::string> words;
-    for (const auto &line : linesStartingWith(log, "# latched "))
-        if (line.size() == 14)
-            words.push_back(line.substr(10));
-    return words;
-}
-
-std::vector<std::string> setUpAndClearWords()
-{
-    return {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200", "0300", "0400", "0500", "0600", "0700", "0800"};
-}
-
 TEST(IsscheckBench, LedsShortWalkLatchesEveryWordInOrder)
 {
     VirtualAdapter bench({});
@@ -256,23 +152,13 @@ TEST(IsscheckBench, LedsShortWalkLatchesEveryWordInOrder)
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     std::string log = bench.stopAndReadLog();
-
-    std::vector<std::string> expected = setUpAndClearWords();
-    for (const char *w : {"0101", "0102", "0104", "0108", "0110", "0120", "0140", "0180", "0201", "0202", "0204",
-                          "0208", "0210", "0220", "0240", "0280"})
-        expected.push_back(w);
-    EXPECT_EQ(wholeWordsLatched(log), expected) << log.substr(0, 2000);
-
-    // the pin walk may latch a partial word (the driver's no-op register); the
-    // words after it always arrive whole
-    std::vector<std::string> latches = linesStartingWith(log, "# latched ");
-    auto firstWhole = std::find(latches.begin(), latches.end(), "# latched 0B07");
-    EXPECT_TRUE(std::all_of(firstWhole, latches.end(), [](const std::string &l) { return l.size() == 14; }));
-
-    EXPECT_EQ(lastMatrix(log), (std::vector<std::string>{".......#", ".......#", "........", "........", "........",
-                                                         "........", "........", "........"}))
-        << log.substr(log.size() > 600 ? log.size() - 600 : 0);
-    EXPECT_EQ(splitLines(log).at(0), "5A 02 00 00");
+    expectLedWalk(log, 2);
+    // the walk's words, spelled out once: row 1, then row 2, column 0 to 7
+    std::vector<std::string> words = wholeWordsLatched(log);
+    ASSERT_EQ(words.size(), 29u);
+    EXPECT_EQ(std::vector<std::string>(words.begin() + 13, words.begin() + 21),
+              (std::vector<std::string>{"0101", "0102", "0104", "0108", "0110", "0120", "0140", "0180"}));
+    EXPECT_EQ(words.back(), "0280");
 }
 
 TEST(IsscheckBench, LedsFullDotWalkLeavesColumn7LitInEveryRow)
@@ -282,16 +168,7 @@ TEST(IsscheckBench, LedsFullDotWalkLeavesColumn7LitInEveryRow)
     ProgramRun run = runIsscheck(bench, {"leds"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     std::string log = bench.stopAndReadLog();
-
-    std::vector<std::string> expected = setUpAndClearWords();
-    for (int row = 1; row <= 8; ++row)
-        for (int column = 0; column < 8; ++column) {
-            char word[8];
-            snprintf(word, sizeof word, "%02X%02X", row, 1 << column);
-            expected.push_back(word);
-        }
-    EXPECT_EQ(wholeWordsLatched(log), expected);
-    EXPECT_EQ(lastMatrix(log), std::vector<std::string>(8, ".......#"));
+    expectLedWalk(log, 8);
     // every word's 53 pin commands went out and were answered: 77 words and the walk's 13
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'),
               1 + 2 + 13 + 77 * (3 + 53) + 64) << "lines: connect, mode frame, pin walk, words, xyz";

@@ -4,6 +4,7 @@
 // the end-to-end expectations. scripts/package makes the packages (scripts/test runs it).
 #include "bench_process.h"
 #include "capture_expect.h"
+#include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
 #include "wine_prefix.h"
@@ -39,13 +40,8 @@ void expectCapture(const std::string &dir, const ProgramRun &run, const RuntimeS
 {
     ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in, style));
-    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in, style));
-    std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
-    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, style));
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i)
-        ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
+    expectCaptureFiles(dir, in, style);
+    expectCaptureLog(run.out, in, style);
 }
 
 // Paths the package holds, from its own listing ("./usr/bin/scopecap" -> "/usr/bin/scopecap").

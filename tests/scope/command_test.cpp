@@ -49,10 +49,7 @@ TEST_F(ScopeCommand, QueryRepliesThatAreNoNumberGiveZero)
         {"", 0.0f, "    0,0.000000E+00,\n"},
     };
     for (const auto &c : cases) {
-        fakePort::reset();
-        StdoutCapture quiet;
-        openComPort(9, 19200, '8', 'N');
-        quiet.finish();
+        openFakeCom9();
         if (!c.reply.empty())
             fakePort::queue(c.reply);
         StdoutCapture capture;

@@ -57,7 +57,7 @@ protected:
 TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
 {
     ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), makeBlock(2, in.interval2, in.ch2));
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
     std::string log = capture();
 
     EXPECT_EQ(commandsSent(), "*LRN?\r:acquire1:memory?\r:acquire2:memory?\r");
@@ -86,7 +86,7 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
 TEST_F(DualCapture, SourceLineFollowsTheChannelCharacterAndNothingElseDoes)
 {
     ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), makeBlock(2, in.interval2, in.ch2));
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
     capture('2');
     in.channel = '2';
     std::string csv = readFile("op_scope.csv");
@@ -115,7 +115,7 @@ TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
         StdoutCapture quiet;
         openComPort(9, 19200, '8', 'N');
         quiet.finish();
-        queueReplies(settings, makeBlock(1, 1e-6f, {}), makeBlock(2, 1e-6f, {}));
+        queueReplies(settings, sim::waveBlock(1, 1e-6f, {}), sim::waveBlock(2, 1e-6f, {}));
         capture();
         std::string csv = readFile("op_scope.csv");
         EXPECT_NE(csv.find(std::string("\nProbe,") + c.probe + ",\n"), std::string::npos);
@@ -131,8 +131,8 @@ TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
 
 TEST_F(DualCapture, ExtremeSamplesAndTheIntervalBytes)
 {
-    std::vector<unsigned char> b1 = makeBlock(1, 0, {});
-    std::vector<unsigned char> b2 = makeBlock(2, 0, {});
+    std::vector<unsigned char> b1 = sim::waveBlock(1, 0, {});
+    std::vector<unsigned char> b2 = sim::waveBlock(2, 0, {});
     b1[6] = 0x36, b1[7] = 0x27, b1[8] = 0xC5, b1[9] = 0xAC; // about 2.5e-06
     b1[14] = 0xFF, b1[15] = 0x80;                           // -128
     b1[16] = 0x00, b1[17] = 0x7F;                           // 127
@@ -151,9 +151,9 @@ TEST_F(DualCapture, ExtremeSamplesAndTheIntervalBytes)
 TEST_F(DualCapture, ShortBlockIsReportedAndTheRestReadsAsZero)
 {
     ScopeCaptureInput in = storedSampleInput();
-    std::vector<unsigned char> b2 = makeBlock(2, in.interval2, in.ch2);
+    std::vector<unsigned char> b2 = sim::waveBlock(2, in.interval2, in.ch2);
     b2.resize(4096);
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), b2);
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), b2);
     fakePort::queue(std::string());
     fakePort::queue(std::string());
     std::string log = capture();
@@ -187,7 +187,7 @@ TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
 TEST_F(DualCapture, WrongChannelInABlockIsReported)
 {
     ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), makeBlock(7, in.interval2, in.ch2));
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(7, in.interval2, in.ch2));
     capture();
     EXPECT_EQ(err, "scopecap: channel 2 sample block malformed: channel byte is 7\n");
     EXPECT_EQ(scopeProblems, 1);
@@ -198,7 +198,7 @@ TEST_F(DualCapture, FileThatCannotBeCreatedKeepsTheEarlierOneAndListsToTheConsol
     writeFile("op_scope.csv", "earlier capture\n");
     ASSERT_EQ(mkdir("op_scope.csv.tmp", 0700), 0); // the temporary name is taken
     ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), makeBlock(2, in.interval2, in.ch2));
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
     std::string log = capture();
     EXPECT_EQ(err, "scopecap: cannot create ./op_scope.csv: Is a directory\n");
     EXPECT_EQ(scopeProblems, 1);
@@ -213,7 +213,7 @@ TEST_F(DualCapture, FileThatCannotBeMovedIntoPlaceIsReportedAndCleanedUp)
     ASSERT_EQ(mkdir("gbookFtemp.js", 0700), 0);
     ASSERT_EQ(mkdir("gbookFtemp.js/keep", 0700), 0); // a non-empty directory cannot be replaced
     ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, makeBlock(1, in.interval1, in.ch1), makeBlock(2, in.interval2, in.ch2));
+    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
     capture();
     EXPECT_EQ(err.rfind("scopecap: cannot write ./gbookFtemp.js: ", 0), 0u) << err;
     EXPECT_NE(err.find("; the earlier file is kept\n"), std::string::npos) << err;
@@ -226,7 +226,7 @@ TEST_F(DualCapture, FullSettingsReplyStillEndsAfterTheBytesReceived)
 {
     std::string settings = ":TIMebase:SCALe 3;" + std::string(700 - 18, 'x');
     ASSERT_EQ(settings.size(), 700u);
-    queueReplies(settings, makeBlock(1, 1, {}), makeBlock(2, 1, {}));
+    queueReplies(settings, sim::waveBlock(1, 1, {}), sim::waveBlock(2, 1, {}));
     capture();
     std::string expected = ":TIMebase:SCALe 3\n    " + std::string(682, 'x') + "\nMemory Length,4000,\n";
     EXPECT_EQ(readFile("op_scope.csv").substr(0, expected.size()), expected);

@@ -1,36 +1,16 @@
 // Shared by the oscilloscope tests: an open in-memory port, a scratch working
-// directory, and sample blocks made the way the instrument lays them out.
+// directory, and sample ramps (sim::waveBlock lays them out as the instrument does).
 #pragma once
 
-#include "capture_stdout.h"
-#include "fake_port.h"
+#include "bench.h"
+#include "fake_com9.h"
 #include "run_program.h"
 #include "scope.h"
-#include "serial.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-inline std::vector<unsigned char> makeBlock(int channel, float interval, const std::vector<int16_t> &samples)
-{
-    std::vector<unsigned char> block(8014, 0);
-    memcpy(block.data(), "#48008", 6);
-    uint32_t bits;
-    memcpy(&bits, &interval, 4);
-    block[6] = (unsigned char)(bits >> 24);
-    block[7] = (unsigned char)(bits >> 16);
-    block[8] = (unsigned char)(bits >> 8);
-    block[9] = (unsigned char)bits;
-    block[10] = (unsigned char)channel;
-    for (size_t k = 0; k < samples.size() && k < 4000; ++k) {
-        block[14 + 2 * k] = (unsigned char)((uint16_t)samples[k] >> 8);
-        block[15 + 2 * k] = (unsigned char)samples[k];
-    }
-    return block;
-}
 
 inline std::vector<int16_t> ramp(int start, int step)
 {
@@ -50,7 +30,6 @@ class ScopeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fakePort::reset();
         serialState = SerialState{};
         scopeProblems = 0;
         dir = makeTempDir("scopetest");
@@ -58,8 +37,7 @@ protected:
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
         home = cwd;
         ASSERT_EQ(chdir(dir.c_str()), 0);
-        StdoutCapture quiet;
-        ASSERT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
+        ASSERT_NE(openFakeCom9(), nullptr);
     }
     void TearDown() override
     {

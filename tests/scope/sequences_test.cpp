@@ -12,7 +12,7 @@ protected:
     // The block, then one reply per live query, in the order the header asks them.
     void queueExport(int channel, const std::vector<std::string> &replies)
     {
-        fakePort::queue(makeBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
+        fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
         for (const std::string &r : replies)
             fakePort::queue(r);
     }
@@ -58,10 +58,7 @@ TEST_F(SingleChannel, EveryCharacterButOneSelectsChannelTwo)
 {
     for (char c : {'2', 'x', '\0'}) {
         SCOPED_TRACE(int(c));
-        fakePort::reset();
-        StdoutCapture quiet;
-        openComPort(9, 19200, '8', 'N');
-        quiet.finish();
+        openFakeCom9();
         queueExport(2, kReplies);
         std::string log = run(c);
         EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u); // the same text for both channels
@@ -95,7 +92,7 @@ TEST_F(SingleChannel, NoQueryIsSentWhenTheFileCannotBeOpened)
 
 TEST_F(SingleChannel, ShortBlockIsReported)
 {
-    std::vector<unsigned char> block = makeBlock(1, 1e-3f, ramp(0, 1));
+    std::vector<unsigned char> block = sim::waveBlock(1, 1e-3f, ramp(0, 1));
     block.resize(100);
     fakePort::queue(block);
     fakePort::queue(std::string());
@@ -115,22 +112,16 @@ std::vector<std::string> sentCommands()
     return list;
 }
 
-TEST(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
+// COM9 open (quietly) in a scratch directory, as for the exports.
+using ScopeSequences = ScopeTest;
+
+TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 {
-    fakePort::reset();
-    serialState = SerialState{};
-    std::string dir = makeTempDir("sweep");
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
     StdoutCapture out;
-    openComPort(9, 19200, '8', 'N');
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(scopeSetupSweep(9), 0);
     ::testing::internal::GetCapturedStderr();
     std::string log = out.finish();
-    ASSERT_EQ(chdir(cwd), 0);
-    removeTree(dir);
 
     std::vector<std::string> sent = sentCommands();
     std::vector<std::string> head(sent.begin(), sent.begin() + 11);
@@ -157,31 +148,20 @@ TEST(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
     EXPECT_NE(log.find("inc :TIM:DEL 1.0E-03\r\n"), std::string::npos); // the value that ends the loop
 }
 
-TEST(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
+TEST_F(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
 {
-    fakePort::reset();
-    serialState = SerialState{};
     StdoutCapture out;
-    openComPort(9, 19200, '8', 'N');
     EXPECT_EQ(scopeSetup(9), 0);
     std::string log = out.finish();
     EXPECT_EQ(sentCommands(), (std::vector<std::string>{"*RST\r", ":AUT\r", ":SYST:ERR?\r", "*idn?\r", "*lrn?\r"}));
     EXPECT_NE(log.find("Setting Scope....\n"), std::string::npos);
 
-    fakePort::reset();
-    std::string dir = makeTempDir("pollboth");
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    StdoutCapture quiet;
-    openComPort(9, 19200, '8', 'N');
-    quiet.finish();
+    openFakeCom9();
     StdoutCapture out2;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(scopePollBoth(9), 0);
     ::testing::internal::GetCapturedStderr();
     std::string log2 = out2.finish();
-    ASSERT_EQ(chdir(cwd), 0);
     std::vector<std::string> sent = sentCommands();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
@@ -190,7 +170,6 @@ TEST(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
     EXPECT_EQ(log2.rfind("Polling waveform....\n", 0), 0u);
     EXPECT_EQ(access((dir + "/op_scope1.csv").c_str(), F_OK), 0);
     EXPECT_EQ(access((dir + "/op_scope2.csv").c_str(), F_OK), 0);
-    removeTree(dir);
 }
 
 } // namespace

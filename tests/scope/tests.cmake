@@ -5,5 +5,5 @@ add_executable(scope_tests
   ${CMAKE_CURRENT_LIST_DIR}/export_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sequences_test.cpp)
 target_include_directories(scope_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
-target_link_libraries(scope_tests PRIVATE scope fakeport testsupport GTest::gtest_main)
+target_link_libraries(scope_tests PRIVATE scope sim fakeport testsupport GTest::gtest_main)
 gtest_discover_tests(scope_tests DISCOVERY_TIMEOUT 60)

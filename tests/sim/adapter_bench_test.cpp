@@ -51,7 +51,7 @@ protected:
     void sendPins(const std::vector<int> &pins)
     {
         for (int p : pins)
-            ASSERT_EQ(hex(ask(bytes({0x63, p}), 1)), "FF");
+            ASSERT_EQ(hexBytes(ask(bytes({0x63, p}), 1)), "FF");
     }
     std::vector<std::string> events()
     {
@@ -67,21 +67,21 @@ TEST_F(AdapterBench, ModuleCommands)
 {
     opts.serial = "0098765";
     startBench();
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
     EXPECT_EQ(ask(bytes({0x5A, 0x03}), 7), "0098765");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2)), "FF 00");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 60"); // the version reply carries the mode
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x33, 0x00}), 2)), "00 05"); // unknown mode
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x10, 0x0F}), 2)), "FF 00"); // new I/O types only
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 60");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1)), "FF");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x12, 0x00, 0x00}), 8)), "07 07 60 0F 0C 00 00 00");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2)), "FF 00");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 60"); // the version reply carries the mode
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x33, 0x00}), 2)), "00 05"); // unknown mode
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x10, 0x0F}), 2)), "FF 00"); // new I/O types only
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 60");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1)), "FF");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x12, 0x00, 0x00}), 8)), "07 07 60 0F 0C 00 00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
     // an unknown module command is logged and not answered
     port->write(bytes({0x5A, 0x7E}));
     EXPECT_EQ(port->readFor(300ms), "");
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00"); // still in step
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00"); // still in step
     std::vector<std::string> log = bench->commands();
     EXPECT_EQ(log.front(), "5A 01");
     EXPECT_NE(std::find(log.begin(), log.end(), "# unknown mode 33"), log.end());
@@ -101,8 +101,8 @@ TEST_F(AdapterBench, I2cOnlyInAnI2cMode)
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0], "55 E0 00 01 51");
     EXPECT_EQ(log[1], "# no reply: not in an I2C mode (mode 00)");
-    ASSERT_EQ(hex(ask(bytes({0x5A, 0x02, 0x40, 0x00}), 2)), "FF 00");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
+    ASSERT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x40, 0x00}), 2)), "FF 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
 }
 
 TEST_F(AdapterBench, RangerReportsTheChosenEchoes)
@@ -112,13 +112,13 @@ TEST_F(AdapterBench, RangerReportsTheChosenEchoes)
     opts.initialMode = 0x60;
     startBench();
     // before ranging only the revision and the light sensor read
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 00 00 00 00");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 01 2C 00 64");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x02, 0x02}), 2)), "01 2C"); // from register 2
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 00 00 00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x02, 0x02}), 2)), "01 2C"); // from register 2
     // in inches (0x50): 300 / 2.54 = 118, 100 / 2.54 = 39
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x50}), 1)), "01");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xE1, 0x02, 0x04}), 4)), "00 76 00 27");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x50}), 1)), "01");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x02, 0x04}), 4)), "00 76 00 27");
     EXPECT_NE(std::find(bench->commands().begin(), bench->commands().end(), "# srf08: ranging 300 cm, 100 cm"),
               bench->commands().end());
 }
@@ -131,9 +131,9 @@ TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
     port->write(bytes({0x55, 0xC6, 0x00, 0x06, 0x0C}));
     EXPECT_EQ(port->readFor(200ms), "");
     port->write("HELLO");
-    EXPECT_EQ(hex(port->read(1, 2s)), "01");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
-    EXPECT_EQ(hex(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
+    EXPECT_EQ(hexBytes(port->read(1, 2s)), "01");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
     std::vector<std::string> log = bench->commands();
     std::vector<std::string> expected = {"55 C6 00 06 0C 48 45 4C 4C 4F", "# display: HELLO",
                                          "55 C6 00 04 00 20 34 32",       "# display: HELLO 42",
@@ -147,15 +147,15 @@ TEST_F(AdapterBench, KeypadRecordsAndAbsentDevices)
     opts.initialMode = 0x60;
     opts.keys = 5;
     startBench();
-    EXPECT_EQ(hex(ask(bytes({0x54, 0xC7, 0x04}), 4)), "00 05 00 03"); // keys 1 and 3
-    EXPECT_EQ(hex(ask(bytes({0x55, 0x0A, 0x10, 0x07, 0x00, 0x04, 0x04, 0xFF, 0x40, 0x00, 0x20}), 1)), "01");
-    EXPECT_EQ(hex(ask(bytes({0x55, 0x50, 0x00, 0x01, 0x33}), 1)), "00"); // nobody at 0x50
-    EXPECT_EQ(hex(ask(bytes({0x55, 0x51, 0x00, 0x02}), 2)), "00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x54, 0xC7, 0x04}), 4)), "00 05 00 03"); // keys 1 and 3
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x0A, 0x10, 0x07, 0x00, 0x04, 0x04, 0xFF, 0x40, 0x00, 0x20}), 1)), "01");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x50, 0x00, 0x01, 0x33}), 1)), "00"); // nobody at 0x50
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x51, 0x00, 0x02}), 2)), "00 00");
     std::vector<std::string> ev = events();
     std::vector<std::string> expected = {"# record 0A: 00 04 04 FF 40 00 20", "# no device at 50", "# no device at 50"};
     EXPECT_EQ(ev, expected);
     ASSERT_EQ(bench->adapterState().records.size(), 1u);
-    EXPECT_EQ(hex(bytes(bench->adapterState().records[0])), "00 04 04 FF 40 00 20");
+    EXPECT_EQ(hexBytes(bytes(bench->adapterState().records[0])), "00 04 04 FF 40 00 20");
 }
 
 TEST_F(AdapterBench, LedDriverLatchesTheWordFromItsFiftyThreePinBytes)
@@ -237,7 +237,7 @@ TEST_F(AdapterBench, AnUnfinishedFrameIsDropped)
     port->write(bytes({0x55, 0xC6}));
     // the adapter gives up on the frame after a second of silence
     std::this_thread::sleep_for(1600ms);
-    EXPECT_EQ(hex(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
     std::vector<std::string> log = bench->commands();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0], "# dropped incomplete frame: 55 C6");

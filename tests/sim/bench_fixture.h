@@ -3,15 +3,24 @@
 #pragma once
 
 #include "bench.h"
+#include "bench_process.h"
+#include "pty_pair.h"
 #include "run_program.h"
-#include "sim_support.h"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
 namespace simtest {
+
+using namespace std::chrono_literals;
+using sim::hexBytes; // "5A 01"
+
+// Plain bytes, for frames and for what a test compares byte for byte.
+inline std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
+inline std::string bytes(const std::vector<uint8_t> &values) { return std::string(values.begin(), values.end()); }
 
 class BenchFixture : public ::testing::Test {
 protected:

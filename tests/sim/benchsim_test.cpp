@@ -4,8 +4,9 @@
 #include "cli.h"
 #include "pty_pair.h"
 #include "run_program.h"
+#include "program_expect.h"
 #include "sim_expect.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
 
 #include <atomic>
 #include <csignal>
@@ -59,7 +60,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
     {
         SlavePort port(link);
         port.write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(hex(port.read(3, 2s)), "07 07 00");
+        EXPECT_EQ(hexBytes(port.read(3, 2s)), "07 07 00");
     }
     bench.signal(SIGINT);
     EXPECT_EQ(bench.waitExit(5s), 0);
@@ -126,7 +127,7 @@ TEST_F(Benchsim, HangupAfterExitsByItself)
 
 TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
 {
-    BenchProcess bench({"scope", "--quiet"});
+    BenchProcess bench(std::vector<std::string>{"scope", "--quiet"});
     EXPECT_EQ(bench.firstLine().rfind("/dev/pts/", 0), 0u) << bench.firstLine();
     SlavePort port(bench.firstLine());
     port.write(":TIM:SCAL?\n");
@@ -166,15 +167,13 @@ TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
     std::atomic<bool> cut{false};
     std::thread wire(cable, benchEnd.masterFd(), programEnd.masterFd(), std::cref(cut));
     {
-        BenchProcess bench({"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
+        BenchProcess bench(std::vector<std::string>{"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
         ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
         ProgramRun run =
             runProgram(buildDir() + "/app/scopecap", {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        ScopeCaptureInput in = benchCaptureInput(sim::BenchOptions{});
-        EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in));
-        EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in));
+        expectCaptureFiles(dir, benchCaptureInput(sim::BenchOptions{}));
         EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
     }
     cut = true;

@@ -143,7 +143,7 @@ TEST_F(Faults, AdapterFaults)
     opts.shortBytes = 1;
     startBench(sim::Personality::Adapter);
     port->write(bytes({0x5A, 0x01}));
-    EXPECT_EQ(hex(port->readFor(300ms)), "07");
+    EXPECT_EQ(hexBytes(port->readFor(300ms)), "07");
     port->write(bytes({0x5A, 0x03}));
     EXPECT_EQ(port->readFor(300ms), "0");
 }
@@ -154,20 +154,20 @@ TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
     opts.keys = 0x21;
     startBench(sim::Personality::Adapter);
     port->write(bytes({0x5A, 0x02, 0x60, 0x00}));
-    EXPECT_EQ(hex(port->read(2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
     port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
-    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
     port->write(bytes({0x5A, 0x10, 0x0C, 0x00}));
-    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
     // reads still answer: the mode took, and so did the ranging
     port->write(bytes({0x55, 0xE1, 0x00, 0x06}));
-    EXPECT_EQ(hex(port->read(6, 1s)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(hexBytes(port->read(6, 1s)), "0B 80 01 2C 00 64");
     port->write(bytes({0x54, 0xC7, 0x04}));
-    EXPECT_EQ(hex(port->read(4, 1s)), "00 21 00 03");
+    EXPECT_EQ(hexBytes(port->read(4, 1s)), "00 21 00 03");
     port->write(bytes({0x5A, 0x02, 0x00, 0x00}));
-    EXPECT_EQ(hex(port->read(2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
     port->write(bytes({0x63, 0x08}));
-    EXPECT_EQ(hex(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
 }
 
 TEST_F(Faults, AdapterSilentGarbageAndHangup)
@@ -196,7 +196,7 @@ TEST_F(Faults, AdapterSilentGarbageAndHangup)
         opts.hangupAfter = 2;
         startBench(sim::Personality::Adapter);
         port->write(bytes({0x63, 0x00}));
-        EXPECT_EQ(hex(port->read(1, 1s)), "FF"); // shorter than 2: whole, line stays up
+        EXPECT_EQ(hexBytes(port->read(1, 1s)), "FF"); // shorter than 2: whole, line stays up
         port->write(bytes({0x5A, 0x03}));
         std::string got;
         EXPECT_TRUE(port->hungUp(5s, &got));

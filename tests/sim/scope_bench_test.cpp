@@ -40,10 +40,10 @@ TEST_F(ScopeBench, BothBlocksByteForByte)
     ASSERT_EQ(b2.size(), 8014u);
     EXPECT_EQ(b1, bytes(sim::waveBlockFor(opts, 1)));
     EXPECT_EQ(b2, bytes(sim::waveBlockFor(opts, 2)));
-    EXPECT_EQ(hex(b1.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
-    EXPECT_EQ(hex(b2.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
-    EXPECT_EQ(hex(b1.substr(14 + 200, 2)), "00 2D"); // channel 1 sample 100: the sine's peak, 45
-    EXPECT_EQ(hex(b2.substr(14 + 1000, 2)), "FF CE"); // channel 2 sample 500: the square's low half
+    EXPECT_EQ(hexBytes(b1.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
+    EXPECT_EQ(hexBytes(b2.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
+    EXPECT_EQ(hexBytes(b1.substr(14 + 200, 2)), "00 2D"); // channel 1 sample 100: the sine's peak, 45
+    EXPECT_EQ(hexBytes(b2.substr(14 + 1000, 2)), "FF CE"); // channel 2 sample 500: the square's low half
 }
 
 TEST_F(ScopeBench, ABlockWaitsForASlowReader)

@@ -4,7 +4,8 @@
 #include "bench.h"
 #include "cli.h"
 #include "run_program.h"
-#include "sim_support.h"
+#include "bench_fixture.h"
+#include "sim_expect.h"
 
 #include <algorithm>
 #include <clocale>
@@ -18,11 +19,6 @@ namespace {
 
 using namespace simtest;
 using sim::BenchOptions;
-
-int sampleAt(const std::vector<uint8_t> &block, size_t k)
-{
-    return (int16_t)(uint16_t)((block[14 + 2 * k] << 8) | block[15 + 2 * k]);
-}
 
 // The settings line the instrument reports at power-up, written out in full.
 const char kDefaultSettings[] =
@@ -55,8 +51,8 @@ TEST(ScopeBlock, LayoutByteForByte)
     EXPECT_EQ(std::string(b1.begin(), b1.begin() + 6), "#48008");
     EXPECT_EQ(std::string(b2.begin(), b2.begin() + 6), "#48008");
     // 5.000e-04 s/div over 400 samples per division: 1.25e-06 s, float 0x35A7C5AC
-    EXPECT_EQ(hex(bytes({b1[6], b1[7], b1[8], b1[9]})), "35 A7 C5 AC");
-    EXPECT_EQ(hex(bytes({b2[6], b2[7], b2[8], b2[9]})), "35 A7 C5 AC");
+    EXPECT_EQ(hexBytes(bytes({b1[6], b1[7], b1[8], b1[9]})), "35 A7 C5 AC");
+    EXPECT_EQ(hexBytes(bytes({b2[6], b2[7], b2[8], b2[9]})), "35 A7 C5 AC");
     EXPECT_EQ(sim::sampleInterval(opts), 1.25e-06f);
     EXPECT_EQ(b1[10], 1);
     EXPECT_EQ(b2[10], 2);
@@ -65,18 +61,18 @@ TEST(ScopeBlock, LayoutByteForByte)
         EXPECT_EQ(b2[i], 0) << i;
     }
     // channel 1: sine, 45 counts, 400 samples a cycle
-    EXPECT_EQ(hex(bytes({b1[14], b1[15]})), "00 00");           // sample 0
-    EXPECT_EQ(hex(bytes({b1[14 + 100], b1[15 + 100]})), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
-    EXPECT_EQ(hex(bytes({b1[14 + 200], b1[15 + 200]})), "00 2D"); // sample 100: +45
-    EXPECT_EQ(hex(bytes({b1[14 + 600], b1[15 + 600]})), "FF D3"); // sample 300: -45
-    EXPECT_EQ(sampleAt(b1, 3700), 45); // 9 cycles later
+    EXPECT_EQ(hexBytes(bytes({b1[14], b1[15]})), "00 00");           // sample 0
+    EXPECT_EQ(hexBytes(bytes({b1[14 + 100], b1[15 + 100]})), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
+    EXPECT_EQ(hexBytes(bytes({b1[14 + 200], b1[15 + 200]})), "00 2D"); // sample 100: +45
+    EXPECT_EQ(hexBytes(bytes({b1[14 + 600], b1[15 + 600]})), "FF D3"); // sample 300: -45
+    EXPECT_EQ(blockSample(b1, 3700), 45); // 9 cycles later
     // channel 2: square, 50 counts, 1000 samples a cycle
-    EXPECT_EQ(hex(bytes({b2[14], b2[15]})), "00 32");
-    EXPECT_EQ(sampleAt(b2, 499), 50);
-    EXPECT_EQ(hex(bytes({b2[14 + 1000], b2[15 + 1000]})), "FF CE"); // sample 500: -50
-    EXPECT_EQ(sampleAt(b2, 999), -50);
-    EXPECT_EQ(sampleAt(b2, 1000), 50);
-    EXPECT_EQ(sampleAt(b2, 3999), -50);
+    EXPECT_EQ(hexBytes(bytes({b2[14], b2[15]})), "00 32");
+    EXPECT_EQ(blockSample(b2, 499), 50);
+    EXPECT_EQ(hexBytes(bytes({b2[14 + 1000], b2[15 + 1000]})), "FF CE"); // sample 500: -50
+    EXPECT_EQ(blockSample(b2, 999), -50);
+    EXPECT_EQ(blockSample(b2, 1000), 50);
+    EXPECT_EQ(blockSample(b2, 3999), -50);
 }
 
 TEST(ScopeBlock, SamplesAreTheBlocksSamples)
@@ -89,7 +85,7 @@ TEST(ScopeBlock, SamplesAreTheBlocksSamples)
         std::vector<uint8_t> block = sim::waveBlockFor(opts, ch);
         ASSERT_EQ(samples.size(), 4000u);
         for (size_t k = 0; k < 4000; ++k)
-            ASSERT_EQ(sampleAt(block, k), samples[k]) << "channel " << ch << " sample " << k;
+            ASSERT_EQ(blockSample(block, k), samples[k]) << "channel " << ch << " sample " << k;
     }
     // the two defaults differ
     EXPECT_NE(sim::waveSamples(BenchOptions{}, 1), sim::waveSamples(BenchOptions{}, 2));
@@ -141,7 +137,7 @@ TEST(ScopeBlock, WaveformKinds)
             return o;
         }(),
         1);
-    EXPECT_EQ(hex(bytes({block[14], block[15], block[18], block[19]})), "7F FF 80 00");
+    EXPECT_EQ(hexBytes(bytes({block[14], block[15], block[18], block[19]})), "7F FF 80 00");
 }
 
 TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
@@ -168,7 +164,7 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
     EXPECT_EQ(s.displayWaveform, 12340);
     // 2.5e-06 s/div / 400 = 6.25e-09 s, float 0x31D6BF95
     std::vector<uint8_t> block = sim::waveBlockFor(opts, 1);
-    EXPECT_EQ(hex(bytes({block[6], block[7], block[8], block[9]})), "31 D6 BF 95");
+    EXPECT_EQ(hexBytes(bytes({block[6], block[7], block[8], block[9]})), "31 D6 BF 95");
 
     // a relative DELay after WINDow:SCALe is the window's, not the time base's
     opts.settings = ":TIMebase:SWEep 2;SCALe 1.000e-03;DELay 4.000e-04;WINDow:SCALe 1.000E-04;DELay 7.000E-05;"
@@ -292,7 +288,7 @@ TEST(ScopeModel, LongFormsAndSettersShareOneState)
     EXPECT_EQ(e.replies[3], "2\n");
     EXPECT_EQ(e.replies[5], "-5.000E-01\n");
     // the block's interval follows the new time base: 1e-3 / 400 = 2.5e-6
-    EXPECT_EQ(hex(e.replies[6].substr(6, 4)), "36 27 C5 AC");
+    EXPECT_EQ(hexBytes(e.replies[6].substr(6, 4)), "36 27 C5 AC");
     std::string lrn = feed(m, "*LRN?\n").replies.at(0);
     EXPECT_NE(lrn.find(";PROBe 2;SCALe 1.000e+00;:CHANnel1:MATH"), std::string::npos) << lrn;
     EXPECT_NE(lrn.find(":TIMebase:SWEep 0;SCALe 1.000e-03;"), std::string::npos) << lrn;

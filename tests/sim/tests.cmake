@@ -1,6 +1,5 @@
 # The virtual bench: what it sends, over its pty, its faults, and benchsim as a program.
 add_executable(sim_tests
-  ${CMAKE_CURRENT_LIST_DIR}/sim_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scope_data_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scope_bench_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/adapter_bench_test.cpp

@@ -7,16 +7,16 @@
 #include <algorithm>
 #include <cstdio>
 
-void expectCaptureFiles(const std::string &dir, const ScopeCaptureInput &in)
+void expectCaptureFiles(const std::string &dir, const ScopeCaptureInput &in, const RuntimeStyle &style)
 {
-    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in));
-    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in));
+    EXPECT_EQ(readFile(dir + "/op_scope.csv"), expectedCsv(in, style));
+    EXPECT_EQ(readFile(dir + "/gbookFtemp.js"), expectedScript(in, style));
 }
 
-void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in)
+void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const RuntimeStyle &style)
 {
     std::vector<std::string> got = splitLines(withoutBlockReadLines(out));
-    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in));
+    std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, style));
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i)
         ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
@@ -62,15 +62,6 @@ void expectLedWalk(const std::string &benchLog, int rows)
     EXPECT_TRUE(std::all_of(firstWhole, latches.end(), [](const std::string &l) { return l.size() == 14; }));
     EXPECT_EQ(lastMatrix(benchLog), matrix) << benchLog.substr(benchLog.size() > 600 ? benchLog.size() - 600 : 0);
     EXPECT_EQ(splitLines(benchLog).at(0), "5A 02 00 00");
-}
-
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
-{
-    std::vector<std::string> found;
-    for (const auto &line : splitLines(text))
-        if (line.rfind(prefix, 0) == 0)
-            found.push_back(line);
-    return found;
 }
 
 std::vector<std::string> lastMatrix(const std::string &log)

@@ -2,13 +2,14 @@
 // by the pty end-to-end tests and the driver tier (tests/drivers), so every port kind is
 // held to the same files, logs and frames.
 //
-//   expectCaptureFiles(dir, in)   dir/op_scope.csv and dir/gbookFtemp.js byte for byte
-//   expectCaptureLog(out, in)     scopecap's standard output line by line (block-read
+//   expectCaptureFiles(dir, in[, style])  dir/op_scope.csv and dir/gbookFtemp.js byte for byte
+//   expectCaptureLog(out, in[, style])    scopecap's standard output line by line (block-read
 //                                 count lines left out: their chunking depends on timing)
+//   (style: the C runtime the program printed with, kGlibcStyle or kWindowsStyle)
 //   expectAdapterInfo(out, serial)  isscheck info's standard output
 //   expectLedWalk(log, rows)      the words the bench's LED driver latched for
 //                                 `isscheck leds --walk-rows rows`, and the matrix left lit
-//   linesStartingWith, lastMatrix, wholeWordsLatched: readers of the adapter bench's log
+//   lastMatrix, wholeWordsLatched: readers of the adapter bench's log
 #pragma once
 
 #include "capture_expect.h"
@@ -16,13 +17,12 @@
 #include <string>
 #include <vector>
 
-void expectCaptureFiles(const std::string &dir, const ScopeCaptureInput &in);
-void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in);
+void expectCaptureFiles(const std::string &dir, const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
+void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
 
 void expectAdapterInfo(const std::string &out, const std::string &serial);
 void expectLedWalk(const std::string &benchLog, int rows);
 
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix);
 // The "# matrix" block the adapter bench writes last: 8 rows of '#' (lit) and '.' (dark).
 std::vector<std::string> lastMatrix(const std::string &log);
 // Words as the driver latched them, 16 clocks each ("# latched 0C01").

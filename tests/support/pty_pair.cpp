@@ -1,83 +1,138 @@
 #include "pty_pair.h"
 
-#include <errno.h>
+#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
-ptyPair::ptyPair(Slave mode)
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Raw; with `immediate`, a read returns at once (the test's own poll does the waiting).
+static void makeRaw(int fd, bool immediate)
 {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0)
+        return;
+    cfmakeraw(&tio);
+    if (immediate)
+        tio.c_cc[VMIN] = tio.c_cc[VTIME] = 0;
+    tcsetattr(fd, TCSANOW, &tio);
+}
+
+ptyPair::ptyPair(Slave mode) : PtyEnd(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC), true)
+{
+    if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0)
         throw std::runtime_error("cannot open a pseudo-terminal");
-    slave_ = ptsname(master_);
+    slave_ = ptsname(fd_);
     // raw on the slave side before anyone uses it, so nothing is echoed back
     int s = mode == Slave::Raw ? open(slave_.c_str(), O_RDWR | O_NOCTTY) : -1;
     if (s >= 0) {
-        termios tio;
-        tcgetattr(s, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(s, TCSANOW, &tio);
-        close(s);
+        makeRaw(s, false);
+        ::close(s);
     }
 }
 
-ptyPair::~ptyPair() { closeMaster(); }
-
-void ptyPair::closeMaster()
+SlavePort::SlavePort(const std::string &path, bool exclusive)
+    : PtyEnd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC), false)
 {
-    if (master_ >= 0)
-        close(master_);
-    master_ = -1;
+    if (fd_ < 0)
+        return;
+    makeRaw(fd_, true);
+    if (exclusive)
+        ioctl(fd_, TIOCEXCL);
 }
 
-void ptyPair::write(const std::string &bytes)
+void PtyEnd::close()
+{
+    if (fd_ >= 0 && !master_)
+        ioctl(fd_, TIOCNXCL);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void PtyEnd::write(const std::string &bytes)
 {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
+    auto deadline = Clock::now() + 2s; // a slave is non-blocking; the master waits for room
+    while (done < bytes.size() && (master_ || Clock::now() < deadline)) {
+        ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
             done += (size_t)n;
-        else if (n < 0 && errno != EINTR && errno != EAGAIN)
-            throw std::runtime_error("write to pty master failed");
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd_, POLLOUT, 0};
+            poll(&p, 1, 10);
+        } else {
+            throw std::runtime_error("write to the pty failed");
+        }
     }
 }
 
-void ptyPair::write(const std::vector<unsigned char> &bytes) { write(std::string(bytes.begin(), bytes.end())); }
-
-std::string ptyPair::read(size_t count, std::chrono::milliseconds timeout)
+std::string PtyEnd::read(size_t count, std::chrono::milliseconds timeout)
 {
     std::string got;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto deadline = Clock::now() + timeout;
     while (got.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        pollfd pfd{master_, POLLIN, 0};
-        if (poll(&pfd, 1, (int)left.count()) <= 0)
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, (int)left.count()) <= 0)
             continue;
+        ssize_t n = -1;
         char buf[4096];
-        ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - got.size()));
+        if (p.revents & POLLIN)
+            n = ::read(fd_, buf, std::min(sizeof buf, count - got.size()));
         if (n > 0)
             got.append(buf, (size_t)n);
-        else if (n < 0 && errno == EIO)
-            usleep(5000); // slave not open at the moment
+        else if (master_)
+            std::this_thread::sleep_for(5ms); // no slave open at the moment
+        else if (n == 0 || !(p.revents & POLLIN) || (errno != EAGAIN && errno != EINTR))
+            break; // hung up, nothing more to come
     }
     return got;
 }
 
-std::string ptyPair::readUntil(const std::string &terminator, std::chrono::milliseconds timeout)
+std::string PtyEnd::readUntil(const std::string &end, std::chrono::milliseconds timeout)
 {
     std::string got;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (got.size() < terminator.size() || got.compare(got.size() - terminator.size(), terminator.size(), terminator) != 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto deadline = Clock::now() + timeout;
+    while (!got.ends_with(end)) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        got += read(1, left);
+        std::string more = read(1, left);
+        if (more.empty())
+            break;
+        got += more;
     }
     return got;
+}
+
+bool PtyEnd::hungUp(std::chrono::milliseconds timeout, std::string *data)
+{
+    auto deadline = Clock::now() + timeout;
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, (int)left.count()) <= 0)
+            continue;
+        char buf[4096];
+        ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n > 0) {
+            if (data != nullptr)
+                data->append(buf, (size_t)n);
+            continue;
+        }
+        if (n == 0 || (n < 0 && errno == EIO) || (p.revents & POLLHUP))
+            return true;
+    }
 }

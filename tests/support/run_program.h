@@ -26,3 +26,4 @@ void writeFile(const std::string &path, const std::string &text);
 std::string makeTempDir(const std::string &prefix);
 void removeTree(const std::string &path);
 std::vector<std::string> splitLines(const std::string &text);
+std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix);

@@ -28,6 +28,12 @@ inline ScopeCaptureInput benchCaptureInput(const sim::BenchOptions &opts)
     return in;
 }
 
+// Sample k of a sample block: big-endian 16-bit, from byte 14.
+inline int16_t blockSample(const std::vector<uint8_t> &block, size_t k)
+{
+    return (int16_t)(uint16_t)(block[14 + 2 * k] << 8 | block[15 + 2 * k]);
+}
+
 // Sets channel `channel` of `in` from the first `got` bytes of `block`, the rest read
 // as zeros (what the program holds after a short reply).
 inline void setChannelFromBlock(ScopeCaptureInput &in, int channel, std::vector<uint8_t> block, size_t got)
@@ -37,7 +43,7 @@ inline void setChannelFromBlock(ScopeCaptureInput &in, int channel, std::vector<
     std::vector<int16_t> &samples = channel == 1 ? in.ch1 : in.ch2;
     samples.assign(4000, 0);
     for (size_t k = 0; k < 4000; ++k)
-        samples[k] = (int16_t)(uint16_t)(block[14 + 2 * k] << 8 | block[15 + 2 * k]);
+        samples[k] = blockSample(block, k);
     uint32_t bits = (uint32_t)block[6] << 24 | (uint32_t)block[7] << 16 | (uint32_t)block[8] << 8 | block[9];
     float interval;
     memcpy(&interval, &bits, 4);

@@ -16,34 +16,15 @@
 
 namespace {
 
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix)
-{
-    std::vector<std::string> found;
-    for (const std::string &line : splitLines(text))
-        if (line.rfind(prefix, 0) == 0)
-            found.push_back(line);
-    return found;
-}
-
-class IsscheckUnderWine : public ::testing::Test {
+class IsscheckUnderWine : public WineProgramTest {
 protected:
     void SetUp() override
     {
-        std::string whyNot = sharedWinePrefix().prepare();
-        if (!whyNot.empty())
-            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
-        exe_ = windowsProgram("app/isscheck.exe");
-        ASSERT_FALSE(exe_.empty()) << "no isscheck.exe in " << windowsBuildDir() << ": run scripts/build-windows";
-        ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-        work_ = makeTempDir("wine-isscheck");
+        startWith("app/isscheck.exe");
+        if (!IsSkipped() && !HasFatalFailure()) {
+            ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
+        }
     }
-    void TearDown() override
-    {
-        if (!work_.empty())
-            removeTree(work_);
-    }
-
-    std::string exe_, work_;
 };
 
 TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)

@@ -4,6 +4,7 @@
 // runtime's style (three exponent digits, "\r\n" line ends) and nothing else.
 #include "bench_process.h"
 #include "capture_expect.h"
+#include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
 #include "wine_prefix.h"
@@ -45,22 +46,9 @@ std::vector<unsigned> blockTotals(const std::string &log)
     return totals;
 }
 
-class ScopecapUnderWine : public ::testing::Test {
+class ScopecapUnderWine : public WineProgramTest {
 protected:
-    void SetUp() override
-    {
-        std::string whyNot = sharedWinePrefix().prepare();
-        if (!whyNot.empty())
-            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
-        exe_ = windowsProgram("app/scopecap.exe");
-        ASSERT_FALSE(exe_.empty()) << "no scopecap.exe in " << windowsBuildDir() << ": run scripts/build-windows";
-        work_ = makeTempDir("wine-scopecap");
-    }
-    void TearDown() override
-    {
-        if (!work_.empty())
-            removeTree(work_);
-    }
+    void SetUp() override { startWith("app/scopecap.exe"); }
 
     ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
 
@@ -86,20 +74,12 @@ protected:
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err.find("scopecap:"), std::string::npos) << run.err;
         EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
-        EXPECT_EQ(readFile(work_ + "/op_scope.csv"), expectedCsv(in, kWindowsStyle));
-        EXPECT_EQ(readFile(work_ + "/gbookFtemp.js"), expectedScript(in, kWindowsStyle));
-
-        std::vector<std::string> got = splitLines(withoutBlockReadLines(run.out));
-        std::vector<std::string> want = splitLines(expectedCaptureRunLog(in, kWindowsStyle));
-        ASSERT_EQ(got.size(), want.size());
-        for (size_t i = 0; i < want.size(); ++i)
-            ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
+        expectCaptureFiles(work_, in, kWindowsStyle);
+        expectCaptureLog(run.out, in, kWindowsStyle);
         // the Windows reads brought every byte: the settings line and both whole blocks
         std::vector<unsigned> blocks = {(unsigned)sim::scopeSettingsReply(opts).size(), 8014, 8014};
         EXPECT_EQ(blockTotals(run.out), blocks);
     }
-
-    std::string exe_, work_;
 };
 
 TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)

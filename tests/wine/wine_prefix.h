@@ -5,6 +5,8 @@
 
 #include "run_program.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -55,3 +57,24 @@ private:
 WinePrefix &sharedWinePrefix();
 // Where the tests' virtual instruments put the link COM9 points at.
 std::string wineCom9Link();
+
+// A test of one Windows program: skipped where Wine cannot start, failed where the
+// program was not built; exe_ names it, work_ is a directory of the test's own.
+class WineProgramTest : public ::testing::Test {
+protected:
+    void startWith(const std::string &relativePath)
+    {
+        std::string whyNot = sharedWinePrefix().prepare();
+        if (!whyNot.empty())
+            GTEST_SKIP() << "Wine cannot start here: " << whyNot;
+        exe_ = windowsProgram(relativePath);
+        ASSERT_FALSE(exe_.empty()) << "no " << relativePath << " in " << windowsBuildDir() << ": run scripts/build-windows";
+        work_ = makeTempDir("wine-test");
+    }
+    void TearDown() override
+    {
+        if (!work_.empty())
+            removeTree(work_);
+    }
+    std::string exe_, work_;
+};
