@@ -12,8 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string isscheck() { return buildDir() + "/app/isscheck"; }
-
 // COMn pointing nowhere, so a test never reaches a real serial port by accident.
 std::map<std::string, std::string> noAdapter()
 {
@@ -80,7 +78,7 @@ private:
 
 ProgramRun runAgainst(ScriptedAdapter &adapter, const std::vector<std::string> &args)
 {
-    return runProgram(isscheck(), args, {{"COM9", adapter.path()}}, "", 60s);
+    return runProgram(appProgram("isscheck"), args, {{"COM9", adapter.path()}}, "", 60s);
 }
 
 bool oneLine(const std::string &text) { return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1; }
@@ -89,13 +87,13 @@ bool oneLine(const std::string &text) { return !text.empty() && text.back() == '
 
 TEST(IsscheckCommandLine, HelpDescribesEveryCommandAndOptionOnStandardOutput)
 {
-    ProgramRun run = runProgram(isscheck(), {"--help"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"--help"}, noAdapter());
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.err, "");
     for (const char *word : {"usage: isscheck", "info", "leds", "range", "display TEXT", "keys", "pixels", "--port N",
                              "--walk-rows N", "COM9", "64"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
-    EXPECT_EQ(runProgram(isscheck(), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
+    EXPECT_EQ(runProgram(appProgram("isscheck"), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
 }
 
 TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
@@ -122,7 +120,7 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
         std::string shown;
         for (const auto &a : args)
             shown += "'" + a + "' ";
-        ProgramRun run = runProgram(isscheck(), args, noAdapter());
+        ProgramRun run = runProgram(appProgram("isscheck"), args, noAdapter());
         EXPECT_EQ(run.exitStatus, 64) << shown;
         EXPECT_TRUE(oneLine(run.err)) << shown << run.err;
         EXPECT_EQ(run.out, "") << shown << "(the port is not even opened)";
@@ -131,12 +129,12 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 
 TEST(IsscheckNoAdapter, PortThatDoesNotExistGivesTheConnectFailLineAndStatus1)
 {
-    ProgramRun run = runProgram(isscheck(), {"info"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"info"}, noAdapter());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "serial port COM9 connect fail COM9 error 2\n\r");
     EXPECT_NE(run.err.find("COM9"), std::string::npos);
 
-    ProgramRun other = runProgram(isscheck(), {"--port", "3", "leds"}, noAdapter());
+    ProgramRun other = runProgram(appProgram("isscheck"), {"--port", "3", "leds"}, noAdapter());
     EXPECT_EQ(other.exitStatus, 1);
     EXPECT_EQ(other.out, "serial port COM3 connect fail COM3 error 2\n\r");
 }
