@@ -42,12 +42,6 @@ std::vector<int> pinsFor(uint16_t word)
 class AdapterBench : public BenchFixture {
 protected:
     void startBench() { BenchFixture::startBench(sim::Personality::Adapter); }
-    // One frame and its reply of the length the library reads.
-    std::string ask(const std::string &frame, size_t replyLength)
-    {
-        port->write(frame);
-        return port->read(replyLength, 2s);
-    }
     void sendPins(const std::vector<int> &pins)
     {
         for (int p : pins)
@@ -130,8 +124,7 @@ TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
     // the display routine writes the frame header, then the text
     port->write(bytes({0x55, 0xC6, 0x00, 0x06, 0x0C}));
     EXPECT_EQ(port->readFor(200ms), "");
-    port->write("HELLO");
-    EXPECT_EQ(hexBytes(port->read(1, 2s)), "01");
+    EXPECT_EQ(hexBytes(ask("HELLO", 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
     std::vector<std::string> log = bench->commands();

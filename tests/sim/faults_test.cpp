@@ -44,8 +44,7 @@ TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
     startBench();
     ASSERT_TRUE(std::filesystem::is_symlink(opts.linkPath));
     // a reply shorter than N goes out whole and the line stays up
-    port->write("*LRN?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), sim::scopeSettingsReply(opts));
+    EXPECT_EQ(query("*LRN?\r"), sim::scopeSettingsReply(opts));
     port->write(":acquire1:memory?\r");
     std::string got;
     EXPECT_TRUE(port->hungUp(5s, &got));
@@ -134,8 +133,7 @@ TEST_F(Faults, StallPausesMidReply)
     EXPECT_EQ(first + rest, sim::scopeSettingsReply(opts));
     EXPECT_GE(restAt - start, 750ms);
     // a reply of N bytes or fewer is not held up
-    port->write(":TIM:SWE?\r");
-    EXPECT_EQ(port->read(2, 300ms), "0\n");
+    EXPECT_EQ(ask(":TIM:SWE?\r", 2, 300ms), "0\n");
 }
 
 TEST_F(Faults, AdapterFaults)
@@ -153,21 +151,14 @@ TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
     opts.nack = true;
     opts.keys = 0x21;
     startBench(sim::Personality::Adapter);
-    port->write(bytes({0x5A, 0x02, 0x60, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
-    port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
-    port->write(bytes({0x5A, 0x10, 0x0C, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1, 1s)), "00");
     // reads still answer: the mode took, and so did the ranging
-    port->write(bytes({0x55, 0xE1, 0x00, 0x06}));
-    EXPECT_EQ(hexBytes(port->read(6, 1s)), "0B 80 01 2C 00 64");
-    port->write(bytes({0x54, 0xC7, 0x04}));
-    EXPECT_EQ(hexBytes(port->read(4, 1s)), "00 21 00 03");
-    port->write(bytes({0x5A, 0x02, 0x00, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
-    port->write(bytes({0x63, 0x08}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6, 1s)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(hexBytes(ask(bytes({0x54, 0xC7, 0x04}), 4, 1s)), "00 21 00 03");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x08}), 1, 1s)), "00");
 }
 
 TEST_F(Faults, AdapterSilentGarbageAndHangup)
@@ -185,18 +176,15 @@ TEST_F(Faults, AdapterSilentGarbageAndHangup)
         opts.garbage = true;
         opts.seed = 99;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(port->read(3, 1s), bytes(sim::garbageBytes(99, 3)));
-        port->write(bytes({0x5A, 0x03}));
-        EXPECT_EQ(port->read(7, 1s), bytes(sim::garbageBytes(100, 7)));
+        EXPECT_EQ(ask(bytes({0x5A, 0x01}), 3, 1s), bytes(sim::garbageBytes(99, 3)));
+        EXPECT_EQ(ask(bytes({0x5A, 0x03}), 7, 1s), bytes(sim::garbageBytes(100, 7)));
         TearDown();
     }
     {
         opts = BenchOptions{};
         opts.hangupAfter = 2;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x63, 0x00}));
-        EXPECT_EQ(hexBytes(port->read(1, 1s)), "FF"); // shorter than 2: whole, line stays up
+        EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x00}), 1, 1s)), "FF"); // shorter than 2: whole, line stays up
         port->write(bytes({0x5A, 0x03}));
         std::string got;
         EXPECT_TRUE(port->hungUp(5s, &got));
