@@ -104,4 +104,5 @@ protected:
     }
 };
 
+inline void PrintTo(const RoutineCase &c, std::ostream *os) { *os << c.name; }
 inline std::string routineName(const ::testing::TestParamInfo<RoutineCase> &info) { return info.param.name; }
