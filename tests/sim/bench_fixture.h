@@ -48,6 +48,11 @@ protected:
         port->write(frame);
         return port->read(replyLength, timeout);
     }
+    // What comes back within `window` of sending `frame`.
+    std::string askFor(const std::string &frame, std::chrono::milliseconds window)
+    {
+        return ask(frame, SIZE_MAX, window);
+    }
     // A command and its reply up to the line end.
     std::string query(const std::string &command)
     {

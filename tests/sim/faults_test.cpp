@@ -20,21 +20,17 @@ TEST_F(Faults, ShortCutsEveryBlockToNBytes)
 {
     opts.shortBytes = 100;
     startBench();
-    port->write("*LRN?\r");
-    EXPECT_EQ(port->readFor(400ms), sim::scopeSettingsReply(opts).substr(0, 100));
-    port->write(":acquire1:memory?\r");
-    EXPECT_EQ(port->readFor(400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
+    EXPECT_EQ(askFor("*LRN?\r", 400ms), sim::scopeSettingsReply(opts).substr(0, 100));
+    EXPECT_EQ(askFor(":acquire1:memory?\r", 400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
     // numeric queries are not blocks: they come whole
-    port->write(":TIM:SCAL?\r");
-    EXPECT_EQ(port->readFor(300ms), "5.000e-04\n");
+    EXPECT_EQ(askFor(":TIM:SCAL?\r", 300ms), "5.000e-04\n");
 }
 
 TEST_F(Faults, ShortZeroSendsNothingForABlock)
 {
     opts.shortBytes = 0;
     startBench();
-    port->write(":acquire2:memory?\r*idn?\r");
-    EXPECT_EQ(port->readFor(400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    EXPECT_EQ(askFor(":acquire2:memory?\r*idn?\r", 400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
 }
 
 TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
@@ -61,8 +57,7 @@ TEST_F(Faults, SilentAnswersNothingButObeys)
     opts.silent = true;
     startBench();
     auto start = Clock::now();
-    port->write("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r");
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r", 300ms), "");
     EXPECT_GE(Clock::now() - start, 300ms);
     ASSERT_TRUE(bench->waitForLines(5, 1s));
     EXPECT_EQ(bench->commands().size(), 5u);
@@ -81,8 +76,7 @@ TEST_F(Faults, LongAnswersMoreThanAThousandBytesStartingWithTheNumber)
     EXPECT_EQ(reply.back(), '\n');
     EXPECT_EQ(std::strtod(reply.c_str(), nullptr), 5.0e-04);
     // blocks keep their size
-    port->write(":acquire1:memory?\r");
-    EXPECT_EQ(port->read(9000, 2s).size(), 8014u);
+    EXPECT_EQ(ask(":acquire1:memory?\r", 9000).size(), 8014u);
 }
 
 TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
@@ -98,10 +92,8 @@ TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
         std::strtod(reply.c_str(), &end);
         EXPECT_EQ(end, reply.c_str()) << "a number was read from " << reply;
     }
-    port->write(":acquire1:memory?\r");
-    std::string b1 = port->read(9000, 2s);
-    port->write(":acquire2:memory?\r");
-    std::string b2 = port->read(9000, 2s);
+    std::string b1 = ask(":acquire1:memory?\r", 9000);
+    std::string b2 = ask(":acquire2:memory?\r", 9000);
     ASSERT_EQ(b1.size(), 8014u);
     ASSERT_EQ(b2.size(), 8014u);
     EXPECT_NE(b1.substr(0, 6), "#48008");
@@ -119,8 +111,7 @@ TEST_F(Faults, StallPausesMidReply)
     opts.stallMs = 800;
     startBench();
     auto start = Clock::now();
-    port->write("*LRN?\r");
-    std::string first = port->read(100, 2s);
+    std::string first = ask("*LRN?\r", 100);
     EXPECT_EQ(first.size(), 100u);
     // the pause began after the first 100 bytes, so after the request: nothing for
     // 700 ms of its 800, however late this thread got to read
@@ -140,10 +131,8 @@ TEST_F(Faults, AdapterFaults)
 {
     opts.shortBytes = 1;
     startBench(sim::Personality::Adapter);
-    port->write(bytes({0x5A, 0x01}));
-    EXPECT_EQ(hexBytes(port->readFor(300ms)), "07");
-    port->write(bytes({0x5A, 0x03}));
-    EXPECT_EQ(port->readFor(300ms), "0");
+    EXPECT_EQ(hexBytes(askFor(bytes({0x5A, 0x01}), 300ms)), "07");
+    EXPECT_EQ(askFor(bytes({0x5A, 0x03}), 300ms), "0");
 }
 
 TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
@@ -166,8 +155,7 @@ TEST_F(Faults, AdapterSilentGarbageAndHangup)
     {
         opts.silent = true;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(port->readFor(300ms), "");
+        EXPECT_EQ(askFor(bytes({0x5A, 0x01}), 300ms), "");
         EXPECT_TRUE(bench->waitForLines(1, 1s));
         TearDown();
     }

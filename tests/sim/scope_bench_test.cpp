@@ -32,10 +32,8 @@ TEST_F(ScopeBench, SettingsReplyIsTheLineAndNothingMore)
 TEST_F(ScopeBench, BothBlocksByteForByte)
 {
     startBench();
-    port->write(":acquire1:memory?\r");
-    std::string b1 = port->read(9000, 3s);
-    port->write(":ACQUIRE2:MEMORY?\n");
-    std::string b2 = port->read(9000, 3s);
+    std::string b1 = ask(":acquire1:memory?\r", 9000, 3s);
+    std::string b2 = ask(":ACQUIRE2:MEMORY?\n", 9000, 3s);
     ASSERT_EQ(b1.size(), 8014u);
     ASSERT_EQ(b2.size(), 8014u);
     EXPECT_EQ(b1, bytes(sim::waveBlockFor(opts, 1)));
@@ -100,8 +98,7 @@ TEST_F(ScopeBench, UnknownQueryGetsNoReplyThenOneError)
 {
     startBench();
     auto start = Clock::now();
-    port->write(":MEAS:VPP?\r");
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor(":MEAS:VPP?\r", 300ms), "");
     EXPECT_GE(Clock::now() - start, 300ms);
     EXPECT_EQ(query(":SYST:ERR?\r"), "-113, Undefined header\n");
     EXPECT_EQ(query(":SYST:ERR?\r"), "+0, No error\n");
@@ -187,8 +184,7 @@ TEST_F(ScopeBench, BaudPacesABlock)
     opts.baud = 19200;
     startBench();
     auto start = Clock::now();
-    port->write(":acquire1:memory?\r");
-    std::string block = port->read(8014, 12s);
+    std::string block = ask(":acquire1:memory?\r", 8014, 12s);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(block, bytes(sim::waveBlockFor(opts, 1)));
     EXPECT_GE(seconds, 3.5);
