@@ -216,7 +216,7 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
         {"iss", "--device", "/dev/null", "--once"},
     };
     for (const auto &args : bad) {
-        ProgramRun run = runProgram(benchsimPath(), args, {}, "", std::chrono::seconds(10));
+        ProgramRun run = runProgram(benchsimPath(), args, {}, "", 10s);
         std::string shown;
         for (const auto &a : args)
             shown += a + " ";
@@ -229,13 +229,11 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
 
 TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
 {
-    ProgramRun run = runProgram(benchsimPath(), {"scope", "--link", dir + "/no-such-dir/com9"}, {}, "",
-                                std::chrono::seconds(10));
+    ProgramRun run = runProgram(benchsimPath(), {"scope", "--link", dir + "/no-such-dir/com9"}, {}, "", 10s);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("benchsim: cannot make the link " + dir + "/no-such-dir/com9: ", 0), 0u) << run.err;
-    run = runProgram(benchsimPath(), {"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"}, {}, "",
-                     std::chrono::seconds(10));
+    run = runProgram(benchsimPath(), {"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"}, {}, "", 10s);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err.rfind("benchsim: cannot write the log ", 0), 0u) << run.err;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir + "/com9")));
