@@ -7,12 +7,10 @@
 
 namespace {
 
-std::string scopecap() { return buildDir() + "/app/scopecap"; }
-
 TEST(ScopecapWithoutPort, PrintsTheSelfTestBannerAndConnectFailThenExitsOne)
 {
     std::string dir = makeTempDir("noport");
-    ProgramRun run = runProgram(scopecap(), {}, {{"COM9", "/nonexistent/scopecap-port"}}, dir);
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", "/nonexistent/scopecap-port"}}, dir);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
     // the literal text, as a reader of the log sees it
@@ -30,7 +28,8 @@ TEST(ScopecapWithoutPort, PrintsTheSelfTestBannerAndConnectFailThenExitsOne)
 
 TEST(ScopecapWithoutPort, CommandLineArgumentsChangeNothing)
 {
-    ProgramRun run = runProgram(scopecap(), {"--help", "COM1", "*"}, {{"COM9", "/nonexistent/scopecap-port"}});
+    ProgramRun run =
+        runProgram(appProgram("scopecap"), {"--help", "COM1", "*"}, {{"COM9", "/nonexistent/scopecap-port"}});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
 }
@@ -39,7 +38,7 @@ TEST(ScopecapWithoutPort, DeviceThatIsNoSerialPortFailsAtTheLineSettings)
 {
     std::string dir = makeTempDir("notatty");
     writeFile(dir + "/plainfile", "");
-    ProgramRun run = runProgram(scopecap(), {}, {{"COM9", dir + "/plainfile"}});
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", dir + "/plainfile"}});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9  GetCommState fail  31\n\rOpening Port Failed");
     removeTree(dir);

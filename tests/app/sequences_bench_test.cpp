@@ -46,12 +46,11 @@ protected:
 
 TEST_F(SequencesOnBench, SweepReachesTheInstrumentAsFortyDelayCommands)
 {
+    StderrCapture err;
     StdoutCapture out;
-    ::testing::internal::CaptureStderr();
     EXPECT_EQ(scopeSetupSweep(9), 0);
-    std::string err = ::testing::internal::GetCapturedStderr();
-    std::string log = out.finish();
-    EXPECT_EQ(err, "");
+    out.finish();
+    EXPECT_EQ(err.finish(), "");
     ASSERT_TRUE(bench.waitForLines(67, std::chrono::seconds(5)));
     std::vector<std::string> got = bench.commands();
     std::vector<std::string> want = {"*RST", ":SYST:ERR?", ":AUT", ":SYST:ERR?", ":SYST:ERR?", ":chan2:inv 1", "*idn?",
@@ -86,12 +85,11 @@ TEST_F(SequencesOnBench, SweepReachesTheInstrumentAsFortyDelayCommands)
 TEST_F(SequencesOnBench, NoLiveQueryWhenTheFileCannotBeOpened)
 {
     ASSERT_EQ(mkdir("op_scope2.csv.tmp", 0700), 0);
+    StderrCapture err;
     StdoutCapture out;
-    ::testing::internal::CaptureStderr();
     scopeReadAquire(9, '2');
-    std::string err = ::testing::internal::GetCapturedStderr();
     out.finish();
-    EXPECT_EQ(err, "scopecap: cannot create ./op_scope2.csv: Is a directory\n");
+    EXPECT_EQ(err.finish(), "scopecap: cannot create ./op_scope2.csv: Is a directory\n");
     ASSERT_TRUE(bench.waitForLines(1, std::chrono::seconds(2)));
     EXPECT_EQ(bench.commands(), std::vector<std::string>{":acquire2:memory?"});
 }

@@ -149,14 +149,6 @@ std::vector<FaultCase> matrix()
     return cases;
 }
 
-std::string programPath(const std::string &name) { return buildDir() + "/app/" + name; }
-
-std::vector<std::string> linesOf(const std::string &text)
-{
-    std::vector<std::string> lines = splitLines(text);
-    return lines;
-}
-
 std::string replaced(std::string text, const std::string &what, const std::string &with)
 {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
@@ -204,22 +196,19 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     if (c.setup == Setup::PortBusy) {
         std::string firstDir = root + "/first";
         ASSERT_EQ(mkdir(firstDir.c_str(), 0700), 0);
-        holder = std::thread([&] { first = runProgram(programPath("scopecap"), {}, {{"COM9", link}}, firstDir); });
+        holder = std::thread([&] { first = runProgram(appProgram("scopecap"), {}, {{"COM9", link}}, firstDir); });
         // it opens at 1.2 s and holds the port through a capture of about 9 s at 19200 baud
         std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     }
 
-    ProgramRun run;
-    if (c.setup == Setup::DirectoryGone) {
-        std::thread remover([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            removeTree(work);
-        });
-        run = runProgram(programPath(c.program[0]), args, env, work, std::chrono::seconds(120));
-        remover.join();
-    } else {
-        run = runProgram(programPath(c.program[0]), args, env, work, std::chrono::seconds(120));
-    }
+    std::thread remover([&] {
+        if (c.setup != Setup::DirectoryGone)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        removeTree(work);
+    });
+    ProgramRun run = runProgram(appProgram(c.program[0]), args, env, work, std::chrono::seconds(120));
+    remover.join();
     if (holder.joinable())
         holder.join();
 
@@ -229,7 +218,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     std::vector<std::string> want;
     for (const std::string &line : c.errLines)
         want.push_back(replaced(line, "@LINK@", link));
-    EXPECT_EQ(linesOf(run.err), want);
+    EXPECT_EQ(splitLines(run.err), want);
     if (c.program[0] == "scopecap") {
         EXPECT_EQ(run.out.rfind(expectedSelfTestAndBanner(), 0), 0u) << "the log starts as always";
     }

@@ -6,102 +6,46 @@ using namespace std::string_literals;
 
 using AdapterCommands = IssTest;
 
-TEST_F(AdapterCommands, VersionSendsTwoBytesReadsThreeAndLogsThem)
-{
-    fakePort::queue(hexBytes("07 02 40"));
-    StdoutCapture out;
-    issVersion(9, 123);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n");
-    EXPECT_EQ(fakePort::writes(), std::vector<Bytes>{hexBytes("5A 01")});
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{3});
-}
+// Each routine's frame, reply length and log line; only issCmd12 waits.
+const RoutineCase kModuleCommands[] = {
+    {"VersionSendsTwoBytesReadsThreeAndLogsThem", {hexBytes("07 02 40")}, [] { issVersion(9, 123); },
+     " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n", {hexBytes("5A 01")}, {3}},
+    {"SerialLogsAsciiDigitsAsHexAndAsText", {Bytes{'0', '9', '1', '2', '3', '4', '5'}}, [] { issSerial(9, 0); },
+     " iBytesWritten: 2 \nISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n", {hexBytes("5A 03")}, {7}},
+    {"SetIoModeWritesExactlyFourBytesAndReadsTwo", {hexBytes("FF 00")}, [] { issSetIoMode(9, 0); },
+     " iBytesWritten: 4 \nISS:5A-02-00:IO-mode: FF 00 \n", {hexBytes("5A 02 00 00")}, {2}, false},
+    {"SetModeSendsModeAndTypeAndLogsTheModeWithTheReply", {hexBytes("FF 00"), hexBytes("00 05")},
+     [] {
+         issSetMode(9, 0x60, 0x00);
+         issSetMode(9, 0x140, 0x1FF); // low bytes: 40 and FF
+     },
+     " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 4 \nISS:5A-02-40:mode: 00 05 \n",
+     {hexBytes("5A 02 60 00"), hexBytes("5A 02 40 FF")}, {2, 2}},
+    {"ChangeIoSendsModeByte10AndLogsNothingOfItsOwn", {hexBytes("FF 00")}, [] { issChangeIo(9, 0x55); },
+     " iBytesWritten: 4 \n", {hexBytes("5A 02 10 55")}, {2}},
+    {"SetPinsSendsTheLowByteOfItsValueAndReadsOne", {hexBytes("FF"), hexBytes("FF")},
+     [] {
+         issSetPins(9, 0x10E);
+         issSetPins(9, -1);
+     },
+     " iBytesWritten: 2 \n iBytesWritten: 2 \n", {hexBytes("63 0E"), hexBytes("63 FF")}, {1, 1}},
+    {"ReplyBytesAreLoggedAsUnsignedUpperCaseHex", {hexBytes("FF"), hexBytes("80"), hexBytes("ab")},
+     [] {
+         issCmd10(9, 0x0C);
+         issCmd10(9, 0x101);
+         issCmd10(9, 0xFF);
+     },
+     " iBytesWritten: 4 \nFF \n iBytesWritten: 4 \n80 \n iBytesWritten: 4 \nAB \n",
+     {hexBytes("5A 10 0C 00"), hexBytes("5A 10 01 00"), hexBytes("5A 10 FF 00")}, {1, 1, 1}},
+    {"Cmd12IsCmd10With0CThenItsOwnFrameAWaitAndAnEightByteRead",
+     {hexBytes("FF"), hexBytes("01 02 C3 04 05 06 07 08")}, [] { issCmd12(9); },
+     " iBytesWritten: 4 \nFF \n iBytesWritten: 4 \n01 02   C3 04 \n",
+     {hexBytes("5A 10 0C 00"), hexBytes("5A 12 00 00")}, {1, 8}, true},
+};
 
-TEST_F(AdapterCommands, SerialLogsAsciiDigitsAsHexAndAsText)
-{
-    fakePort::queue(std::string("0912345"));
-    StdoutCapture out;
-    issSerial(9, 0);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 2 \n"
-                            "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
-                            "ISS:5A-03:ser: 091-2345\n");
-    EXPECT_EQ(fakePort::writes(), std::vector<Bytes>{hexBytes("5A 03")});
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{7});
-}
-
-TEST_F(AdapterCommands, SetIoModeWritesExactlyFourBytesAndReadsTwo)
-{
-    fakePort::queue(hexBytes("FF 00"));
-    StdoutCapture out;
-    int ticks = ticksDuring([] { issSetIoMode(9, 0); });
-    EXPECT_EQ(out.finish(), " iBytesWritten: 4 \nISS:5A-02-00:IO-mode: FF 00 \n");
-    EXPECT_EQ(fakePort::written(), hexBytes("5A 02 00 00"));
-    EXPECT_EQ(fakePort::writes().size(), 1u);
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{2});
-    EXPECT_EQ(ticks, 0) << "only issCmd12 waits";
-}
-
-TEST_F(AdapterCommands, SetModeSendsModeAndTypeAndLogsTheModeWithTheReply)
-{
-    fakePort::queue(hexBytes("FF 00"));
-    fakePort::queue(hexBytes("00 05"));
-    StdoutCapture out;
-    issSetMode(9, 0x60, 0x00);
-    issSetMode(9, 0x140, 0x1FF); // low bytes: 40 and FF
-    EXPECT_EQ(out.finish(), " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
-                            " iBytesWritten: 4 \nISS:5A-02-40:mode: 00 05 \n");
-    EXPECT_EQ(fakePort::writes(), (std::vector<Bytes>{hexBytes("5A 02 60 00"), hexBytes("5A 02 40 FF")}));
-    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{2, 2}));
-}
-
-TEST_F(AdapterCommands, ChangeIoSendsModeByte10AndLogsNothingOfItsOwn)
-{
-    fakePort::queue(hexBytes("FF 00"));
-    StdoutCapture out;
-    issChangeIo(9, 0x55);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 4 \n");
-    EXPECT_EQ(fakePort::written(), hexBytes("5A 02 10 55"));
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{2});
-}
-
-TEST_F(AdapterCommands, SetPinsSendsTheLowByteOfItsValueAndReadsOne)
-{
-    fakePort::queue(hexBytes("FF"));
-    fakePort::queue(hexBytes("FF"));
-    StdoutCapture out;
-    issSetPins(9, 0x10E);
-    issSetPins(9, -1);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 2 \n iBytesWritten: 2 \n");
-    EXPECT_EQ(fakePort::writes(), (std::vector<Bytes>{hexBytes("63 0E"), hexBytes("63 FF")}));
-    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{1, 1}));
-}
-
-TEST_F(AdapterCommands, ReplyBytesAreLoggedAsUnsignedUpperCaseHex)
-{
-    fakePort::queue(hexBytes("FF"));
-    fakePort::queue(hexBytes("80"));
-    fakePort::queue(hexBytes("ab"));
-    StdoutCapture out;
-    issCmd10(9, 0x0C);
-    issCmd10(9, 0x101);
-    issCmd10(9, 0xFF);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 4 \nFF \n iBytesWritten: 4 \n80 \n iBytesWritten: 4 \nAB \n");
-    EXPECT_EQ(fakePort::writes(),
-              (std::vector<Bytes>{hexBytes("5A 10 0C 00"), hexBytes("5A 10 01 00"), hexBytes("5A 10 FF 00")}));
-    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{1, 1, 1}));
-}
-
-TEST_F(AdapterCommands, Cmd12IsCmd10With0CThenItsOwnFrameAWaitAndAnEightByteRead)
-{
-    fakePort::queue(hexBytes("FF"));
-    fakePort::queue(hexBytes("01 02 C3 04 05 06 07 08"));
-    StdoutCapture out;
-    int ticks = ticksDuring([] { issCmd12(9); });
-    EXPECT_EQ(out.finish(), " iBytesWritten: 4 \nFF \n iBytesWritten: 4 \n01 02   C3 04 \n");
-    EXPECT_EQ(fakePort::writes(), (std::vector<Bytes>{hexBytes("5A 10 0C 00"), hexBytes("5A 12 00 00")}));
-    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{1, 8}));
-    EXPECT_GE(ticks, 600);
-    EXPECT_LT(ticks, 2000);
-}
+using ModuleCommand = RoutineTest;
+TEST_P(ModuleCommand, FramesRepliesAndLog) { expectRoutine(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(AdapterCommands, ModuleCommand, ::testing::ValuesIn(kModuleCommands), routineName);
 
 // A reply shorter than the read still gives the log line, with what ioBuf held.
 TEST_F(AdapterCommands, ShortRepliesStillLogWithTheStaleBytes)

@@ -4,57 +4,41 @@
 
 using I2cDevices = IssTest;
 
-TEST_F(I2cDevices, Srf08RangesWaitsReadsSixRegistersAndDrawsTheBar)
-{
-    fakePort::queue(hexBytes("01"));                // status of the ranging command
-    fakePort::queue(hexBytes("00 00 01 2C 00 64")); // first echo 300 cm, second 100 cm
-    StdoutCapture out;
-    int ticks = ticksDuring([] { srf08Range(9); });
-    // the second echo comes first in the line; the bar is 300 / 4 = 75 wide
-    std::string bar = std::string(74, '0') + "1";
-    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " + bar + "+\n");
-    EXPECT_EQ(fakePort::writes(), (std::vector<Bytes>{hexBytes("55 E0 00 01 51"), hexBytes("55 E1 00 06")}));
-    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{1, 6}));
-    EXPECT_GE(ticks, 600);
-    EXPECT_LT(ticks, 2000);
-}
+const std::string kRanging = " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: ";
+const std::vector<Bytes> kRangingFrames = {hexBytes("55 E0 00 01 51"), hexBytes("55 E1 00 06")};
+const std::string kTwenty = "Twenty characters ok";
 
-TEST_F(I2cDevices, Srf08DistancesAreUnsigned16BitValues)
-{
-    fakePort::queue(hexBytes("01"));
-    fakePort::queue(hexBytes("05 80 FF FF 80 00"));
-    StdoutCapture out;
-    srf08Range(9);
-    std::string text = out.finish();
+// The SRF08 draws the second echo first, then a bar of a quarter of the first's
+// centimetres; the display takes its count byte, then the text in a second write.
+const RoutineCase kDeviceRoutines[] = {
+    // first echo 300 cm, second 100 cm: a bar 75 wide
+    {"Srf08RangesWaitsReadsSixRegistersAndDrawsTheBar", {hexBytes("01"), hexBytes("00 00 01 2C 00 64")},
+     [] { srf08Range(9); }, kRanging + "000100 cm,  000300 cm " + std::string(74, '0') + "1+\n", kRangingFrames,
+     {1, 6}, true},
     // 0xFFFF is 65535 (not -1) and draws a bar of 16383 characters
-    std::string expected = " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 032768 cm,  065535 cm " +
-                           std::string(16382, '0') + "1+\n";
-    EXPECT_EQ(text.size(), expected.size());
-    EXPECT_TRUE(text == expected) << text.substr(0, 120);
-}
-
-TEST_F(I2cDevices, Srf08EchoesBelowFourCentimetresDrawJustTheOne)
-{
-    fakePort::queue(hexBytes("01"));
-    fakePort::queue(hexBytes("05 80 00 03 00 00"));
-    StdoutCapture out;
-    srf08Range(9);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000000 cm,  000003 cm 1+\n");
-}
-
-TEST_F(I2cDevices, DispWriteSendsTheCountThenTheTextInASecondWrite)
-{
-    fakePort::queue(hexBytes("01"));
-    StdoutCapture out;
-    dispWrite(9, 12, "Twenty characters ok");
-    EXPECT_EQ(out.finish(), " iBytesWritten: 5 \n");
-    std::vector<Bytes> writes = fakePort::writes();
-    ASSERT_EQ(writes.size(), 2u);
+    {"Srf08DistancesAreUnsigned16BitValues", {hexBytes("01"), hexBytes("05 80 FF FF 80 00")}, [] { srf08Range(9); },
+     kRanging + "032768 cm,  065535 cm " + std::string(16382, '0') + "1+\n", kRangingFrames, {1, 6}},
+    {"Srf08EchoesBelowFourCentimetresDrawJustTheOne", {hexBytes("01"), hexBytes("05 80 00 03 00 00")},
+     [] { srf08Range(9); }, kRanging + "000000 cm,  000003 cm 1+\n", kRangingFrames, {1, 6}},
     // 21: the command byte and the 20 characters; no terminator follows the text
-    EXPECT_EQ(writes[0], hexBytes("55 C6 00 15 0C"));
-    EXPECT_EQ(std::string(writes[1].begin(), writes[1].end()), "Twenty characters ok");
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
-}
+    {"DispWriteSendsTheCountThenTheTextInASecondWrite", {hexBytes("01")}, [] { dispWrite(9, 12, kTwenty.c_str()); },
+     " iBytesWritten: 5 \n", {hexBytes("55 C6 00 15 0C"), Bytes(kTwenty.begin(), kTwenty.end())}, {1}},
+    {"KeypadPollReturnsTheSecondByteAndLogsAllFour", {hexBytes("00 05 00 03")},
+     [] { routineResult = setModeIICpollDisp(9); }, " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \n",
+     {hexBytes("54 C7 04")}, {4}, true, 5}, // keys 1 and 3
+    {"KeypadBytesAboveSevenFAreUnsigned", {hexBytes("1C FF 80 12")}, [] { routineResult = setModeIICpollDisp(9); },
+     " iBytesWritten: 3 \nsetModeIICpollDisp: 1C FF   80 12 \n", {hexBytes("54 C7 04")}, {4}, std::nullopt, 255},
+    {"PixelWriteSendsSevenRecordBytesAndLogsTheAck", {hexBytes("01")},
+     [] {
+         serialState.ioBuf[37] = 0;
+         routineResult = pixelWrite(9, 4, 4, 255, 64, 0);
+     },
+     " iBytesWritten: 11 \n pp: 11 7,  0 ack:1\n", {hexBytes("55 0A 10 07 00 04 04 FF 40 00 20")}, {1}, false, 0},
+};
+
+using DeviceRoutine = RoutineTest;
+TEST_P(DeviceRoutine, FramesRepliesAndLog) { expectRoutine(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(I2cDevices, DeviceRoutine, ::testing::ValuesIn(kDeviceRoutines), routineName);
 
 TEST_F(I2cDevices, DispWriteWithNoTextSendsOnlyTheCommandByte)
 {
@@ -64,28 +48,6 @@ TEST_F(I2cDevices, DispWriteWithNoTextSendsOnlyTheCommandByte)
     out.finish();
     EXPECT_EQ(fakePort::written(), hexBytes("55 C6 00 01 00"));
     EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
-}
-
-TEST_F(I2cDevices, KeypadPollReturnsTheSecondByteAndLogsAllFour)
-{
-    fakePort::queue(hexBytes("00 05 00 03"));
-    StdoutCapture out;
-    int keys = 0;
-    int ticks = ticksDuring([&] { keys = setModeIICpollDisp(9); });
-    EXPECT_EQ(keys, 5); // keys 1 and 3
-    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \n");
-    EXPECT_EQ(fakePort::written(), hexBytes("54 C7 04"));
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{4});
-    EXPECT_GE(ticks, 600);
-    EXPECT_LT(ticks, 2000);
-}
-
-TEST_F(I2cDevices, KeypadBytesAboveSevenFAreUnsigned)
-{
-    fakePort::queue(hexBytes("1C FF 80 12"));
-    StdoutCapture out;
-    EXPECT_EQ(setModeIICpollDisp(9), 255);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 1C FF   80 12 \n");
 }
 
 TEST_F(I2cDevices, PixelBlockWriteSendsThe37ByteRecordAndKeepsABlankAfterIt)
@@ -105,18 +67,6 @@ TEST_F(I2cDevices, PixelBlockWriteSendsThe37ByteRecordAndKeepsABlankAfterIt)
     EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
     EXPECT_GE(ticks, 600);
     EXPECT_LT(ticks, 2000);
-}
-
-TEST_F(I2cDevices, PixelWriteSendsSevenRecordBytesAndLogsTheAck)
-{
-    fakePort::queue(hexBytes("01"));
-    serialState.ioBuf[37] = 0;
-    StdoutCapture out;
-    int ticks = ticksDuring([] { EXPECT_EQ(pixelWrite(9, 4, 4, 255, 64, 0), 0); });
-    EXPECT_EQ(out.finish(), " iBytesWritten: 11 \n pp: 11 7,  0 ack:1\n");
-    EXPECT_EQ(fakePort::writes(), std::vector<Bytes>{hexBytes("55 0A 10 07 00 04 04 FF 40 00 20")});
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{1});
-    EXPECT_EQ(ticks, 0);
 }
 
 TEST_F(I2cDevices, PixelWriteTakesLowBytesAndLogsWhatTheBlockWriteLeftAt37)

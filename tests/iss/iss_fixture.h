@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string.h>
 #include <vector>
@@ -17,13 +19,29 @@ using Bytes = std::vector<unsigned char>;
 constexpr unsigned char kStale = 0xEE;
 
 // Bytes from a hex text such as "5A 02 00 00".
-Bytes hexBytes(const std::string &text);
+inline Bytes hexBytes(const std::string &text)
+{
+    Bytes out;
+    for (size_t i = text.find_first_not_of(' '); i != std::string::npos; i = text.find_first_not_of(' ', i + 2))
+        out.push_back((unsigned char)std::stoul(text.substr(i, 2), nullptr, 16));
+    return out;
+}
 
 // `times` copies of a run of bytes, appended to `out`.
-void appendRepeated(Bytes &out, std::initializer_list<unsigned char> run, int times);
+inline void appendRepeated(Bytes &out, std::initializer_list<unsigned char> run, int times)
+{
+    for (int i = 0; i < times; ++i)
+        out.insert(out.end(), run.begin(), run.end());
+}
 
 // One pin command per byte: 63 b, as separate writes.
-std::vector<Bytes> pinCommands(const Bytes &pins);
+inline std::vector<Bytes> pinCommands(const Bytes &pins)
+{
+    std::vector<Bytes> frames;
+    for (unsigned char p : pins)
+        frames.push_back({0x63, p});
+    return frames;
+}
 
 // COM9 open on a fresh in-memory port, ioBuf full of the stale marker.
 class IssTest : public ::testing::Test {
@@ -44,3 +62,47 @@ protected:
         return (int)(platformClockMs() - before) - 250;
     }
 };
+
+// Where a routine case's call keeps what the routine returned.
+inline int routineResult = 0;
+
+// One routine run on the queued replies, held to what it logs, the frames it writes
+// (one per WriteFile), the reply lengths it asks for and, where given, its result
+// (routineResult) and whether it waits (600 to 2000 ticks) or not at all.
+struct RoutineCase {
+    std::string name;
+    std::vector<Bytes> replies;
+    std::function<void()> call;
+    std::string log;
+    std::vector<Bytes> frames;
+    std::vector<unsigned> reads;
+    std::optional<bool> waits = {};
+    std::optional<int> result = {};
+};
+
+class RoutineTest : public IssTest, public ::testing::WithParamInterface<RoutineCase> {
+protected:
+    void expectRoutine(const RoutineCase &c)
+    {
+        for (const Bytes &r : c.replies)
+            fakePort::queue(r);
+        routineResult = 0;
+        StdoutCapture out;
+        int ticks = ticksDuring(c.call);
+        EXPECT_EQ(out.finish(), c.log);
+        EXPECT_EQ(fakePort::writes(), c.frames);
+        EXPECT_EQ(fakePort::readRequests(), c.reads);
+        if (c.result) {
+            EXPECT_EQ(routineResult, *c.result);
+        }
+        if (c.waits == false) {
+            EXPECT_EQ(ticks, 0);
+        } else if (c.waits == true) {
+            EXPECT_GE(ticks, 600);
+            EXPECT_LT(ticks, 2000);
+        }
+    }
+};
+
+inline void PrintTo(const RoutineCase &c, std::ostream *os) { *os << c.name; }
+inline std::string routineName(const ::testing::TestParamInfo<RoutineCase> &info) { return info.param.name; }

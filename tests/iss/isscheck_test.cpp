@@ -12,8 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string isscheck() { return buildDir() + "/app/isscheck"; }
-
 // COMn pointing nowhere, so a test never reaches a real serial port by accident.
 std::map<std::string, std::string> noAdapter()
 {
@@ -30,7 +28,7 @@ struct Step {
 // Plays the adapter on the master side of a pty: takes each frame, answers it.
 class ScriptedAdapter {
 public:
-    ScriptedAdapter(std::initializer_list<Step> steps) : steps_(steps)
+    explicit ScriptedAdapter(std::vector<Step> steps) : steps_(std::move(steps))
     {
         thread_ = std::thread([this] { play(); });
     }
@@ -80,7 +78,7 @@ private:
 
 ProgramRun runAgainst(ScriptedAdapter &adapter, const std::vector<std::string> &args)
 {
-    return runProgram(isscheck(), args, {{"COM9", adapter.path()}}, "", 60s);
+    return runProgram(appProgram("isscheck"), args, {{"COM9", adapter.path()}}, "", 60s);
 }
 
 bool oneLine(const std::string &text) { return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1; }
@@ -89,13 +87,13 @@ bool oneLine(const std::string &text) { return !text.empty() && text.back() == '
 
 TEST(IsscheckCommandLine, HelpDescribesEveryCommandAndOptionOnStandardOutput)
 {
-    ProgramRun run = runProgram(isscheck(), {"--help"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"--help"}, noAdapter());
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.err, "");
     for (const char *word : {"usage: isscheck", "info", "leds", "range", "display TEXT", "keys", "pixels", "--port N",
                              "--walk-rows N", "COM9", "64"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
-    EXPECT_EQ(runProgram(isscheck(), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
+    EXPECT_EQ(runProgram(appProgram("isscheck"), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
 }
 
 TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
@@ -122,7 +120,7 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
         std::string shown;
         for (const auto &a : args)
             shown += "'" + a + "' ";
-        ProgramRun run = runProgram(isscheck(), args, noAdapter());
+        ProgramRun run = runProgram(appProgram("isscheck"), args, noAdapter());
         EXPECT_EQ(run.exitStatus, 64) << shown;
         EXPECT_TRUE(oneLine(run.err)) << shown << run.err;
         EXPECT_EQ(run.out, "") << shown << "(the port is not even opened)";
@@ -131,44 +129,83 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 
 TEST(IsscheckNoAdapter, PortThatDoesNotExistGivesTheConnectFailLineAndStatus1)
 {
-    ProgramRun run = runProgram(isscheck(), {"info"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"info"}, noAdapter());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "serial port COM9 connect fail COM9 error 2\n\r");
     EXPECT_NE(run.err.find("COM9"), std::string::npos);
 
-    ProgramRun other = runProgram(isscheck(), {"--port", "3", "leds"}, noAdapter());
+    ProgramRun other = runProgram(appProgram("isscheck"), {"--port", "3", "leds"}, noAdapter());
     EXPECT_EQ(other.exitStatus, 1);
     EXPECT_EQ(other.out, "serial port COM3 connect fail COM3 error 2\n\r");
 }
 
-TEST(IsscheckScripted, InfoLogsVersionAndSerial)
+// A run against the scripted adapter: its status, its whole standard output, the
+// words of its one line on standard error (none: nothing there), and every byte sent.
+struct ScriptedRun {
+    std::string name;
+    std::vector<Step> steps;
+    std::vector<std::string> args;
+    int exitStatus;
+    std::string out;
+    std::vector<std::string> errSays;
+    Bytes sent;
+};
+void PrintTo(const ScriptedRun &r, std::ostream *os) { *os << r.name; }
+
+const std::string kMode60 = " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
+
+const ScriptedRun kScriptedRuns[] = {
+    {"InfoLogsVersionAndSerial", {{2, hexBytes("07 02 40")}, {2, hexBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
+     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
+                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
+     {}, hexBytes("5A 01 5A 03")},
+    // the version line is still printed, with what ioBuf held: the frame and a zero;
+    // nothing is sent after the empty reply
+    {"SilentAdapterGivesNoReplyForTheVersionAndStatus2", {{2, {}}}, {"info"}, 2,
+     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
+     hexBytes("5A 01")},
+    {"KeysPrintsTheKeysHeld", {{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
+     connectOk(9) + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
+     hexBytes("5A 02 60 00 54 C7 04")},
+    {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexBytes("00 05")}}, {"range"}, 2,
+     connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
+     {"no reply from the adapter", "not acknowledged"}, hexBytes("5A 02 60 00")},
+    {"RangeRangesOnceInI2cMode", {{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}},
+     {"range"}, 0,
+     connectOk(9) + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
+         std::string(74, '0') + "1+\n",
+     {}, hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
+    // the text "--bench ok" follows the display frame's command byte
+    {"DisplayClearsAndWritesTheText", {{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}},
+     {"--port", "9", "display", "--", "--bench ok"}, 0, connectOk(9) + kMode60 + " iBytesWritten: 5 \n", {},
+     hexBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
+};
+
+class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};
+
+TEST_P(ScriptedSession, StatusOutputErrorAndFrames)
 {
-    ScriptedAdapter adapter{{2, hexBytes("07 02 40")}, {2, Bytes{'0', '9', '1', '2', '3', '4', '5'}}};
-    ProgramRun run = runAgainst(adapter, {"info"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n"
-                                      " iBytesWritten: 2 \nISS:5A-03:ser: 30 39 31-32 33 34 35\n"
-                                      "ISS:5A-03:ser: 091-2345\n");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(adapter.received(), hexBytes("5A 01 5A 03"));
+    const ScriptedRun &c = GetParam();
+    ScriptedAdapter adapter(c.steps);
+    ProgramRun run = runAgainst(adapter, c.args);
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    if (c.errSays.empty()) {
+        EXPECT_EQ(run.err, "");
+    } else {
+        EXPECT_TRUE(oneLine(run.err)) << run.err;
+    }
+    for (const std::string &words : c.errSays)
+        EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    EXPECT_EQ(adapter.received(), c.sent);
 }
 
-TEST(IsscheckScripted, SilentAdapterGivesNoReplyForTheVersionAndStatus2)
-{
-    ScriptedAdapter adapter{{2, {}}};
-    ProgramRun run = runAgainst(adapter, {"info"});
-    EXPECT_EQ(run.exitStatus, 2);
-    // the log line is still printed, with what ioBuf held: the frame and a zero
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n");
-    EXPECT_TRUE(oneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("version"), std::string::npos) << run.err;
-    EXPECT_EQ(adapter.received(), hexBytes("5A 01")) << "nothing is sent after the empty reply";
-}
+INSTANTIATE_TEST_SUITE_P(IsscheckScripted, ScriptedSession, ::testing::ValuesIn(kScriptedRuns),
+                         [](const auto &info) { return info.param.name; });
 
 TEST(IsscheckScripted, EmptySerialReplyGivesNoReplyForTheSerialAndStatus2)
 {
-    ScriptedAdapter adapter{{2, hexBytes("07 02 40")}, {2, {}}};
+    ScriptedAdapter adapter({{2, hexBytes("07 02 40")}, {2, {}}});
     ProgramRun run = runAgainst(adapter, {"info"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_TRUE(oneLine(run.err)) << run.err;
@@ -177,80 +214,35 @@ TEST(IsscheckScripted, EmptySerialReplyGivesNoReplyForTheSerialAndStatus2)
     EXPECT_NE(run.out.find("ISS:5A-03:ser: 5A 03 40-00 00 00 00\n"), std::string::npos) << run.out;
 }
 
-TEST(IsscheckScripted, KeysPrintsTheKeysHeld)
-{
-    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}};
-    ProgramRun run = runAgainst(adapter, {"keys"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
-                                      " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n");
-    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00 54 C7 04"));
-}
-
 TEST(IsscheckScripted, KeysWithNoKeyOrEveryKeyHeld)
 {
-    ScriptedAdapter none{{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}};
+    ScriptedAdapter none({{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}});
     ProgramRun run = runAgainst(none, {"keys"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_TRUE(run.out.ends_with("\nkeys held: none\n")) << run.out;
 
-    ScriptedAdapter all{{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}};
+    ScriptedAdapter all({{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}});
     run = runAgainst(all, {"keys"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_TRUE(run.out.ends_with("\nkeys held: 1 2 3 4 5 6 7 8\n")) << run.out;
 }
 
-TEST(IsscheckScripted, ModeNotAcknowledgedGivesStatus2AndStopsThere)
-{
-    ScriptedAdapter adapter{{4, hexBytes("00 05")}};
-    ProgramRun run = runAgainst(adapter, {"range"});
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n");
-    EXPECT_TRUE(oneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("not acknowledged"), std::string::npos) << run.err;
-    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00"));
-}
-
 TEST(IsscheckScripted, ShortKeypadReplyGivesStatus2WithoutAKeysLine)
 {
-    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {3, {}}};
+    ScriptedAdapter adapter({{4, hexBytes("FF 00")}, {3, {}}});
     ProgramRun run = runAgainst(adapter, {"keys"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(run.out.find("keys held"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
 }
 
-TEST(IsscheckScripted, RangeRangesOnceInI2cMode)
-{
-    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}};
-    ProgramRun run = runAgainst(adapter, {"range"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 5 \n"
-                                      " iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
-                           std::string(74, '0') + "1+\n");
-    EXPECT_EQ(adapter.received(), hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06"));
-}
-
-TEST(IsscheckScripted, DisplayClearsAndWritesTheText)
-{
-    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}};
-    ProgramRun run = runAgainst(adapter, {"--port", "9", "display", "--", "--bench ok"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n iBytesWritten: 5 \n");
-    Bytes expected = hexBytes("5A 02 60 00 55 C6 00 0B 0C");
-    for (char c : std::string("--bench ok"))
-        expected.push_back((unsigned char)c);
-    EXPECT_EQ(adapter.received(), expected);
-}
-
 TEST(IsscheckScripted, PixelsSendsTheBlockAndOnePixelRecord)
 {
-    ScriptedAdapter adapter{{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}};
+    ScriptedAdapter adapter({{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}});
     ProgramRun run = runAgainst(adapter, {"pixels"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n"
-                                      " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
+    EXPECT_EQ(run.out, connectOk(9) + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
+                                                " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
     Bytes received = adapter.received();
     ASSERT_EQ(received.size(), 4u + 37u + 11u);
     EXPECT_EQ(Bytes(received.begin(), received.begin() + 8), hexBytes("5A 02 60 00 55 0A 10 21"));

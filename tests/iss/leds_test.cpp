@@ -28,65 +28,46 @@ std::string iBytesWritten(int lines)
     return text;
 }
 
+std::vector<Bytes> acks(int n) { return std::vector<Bytes>(n, Bytes{0xFF}); }
+
 void queueAcks(int n)
 {
-    for (int i = 0; i < n; ++i)
-        fakePort::queue(Bytes{0xFF});
+    for (const Bytes &ack : acks(n))
+        fakePort::queue(ack);
 }
+
+std::vector<Bytes> concat(std::vector<Bytes> a, const std::vector<Bytes> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A word is 53 pin commands, each reading its reply; sendMAX2719 then waits.
+const RoutineCase kWords[] = {
+    {"Word0C01IsTheExact53PinCommands", acks(53), [] { sendMAX2719(9, 0x0C01); },
+     "\n=========\nMAX2719: 0C01  \n" + iBytesWritten(53), pinCommands(wordPins({{0, 4}, {1, 2}, {0, 9}, {1, 1}})),
+     std::vector<unsigned>(53, 1), true},
+    {"WordsAreSentMostSignificantBitFirst", acks(2 * 53),
+     [] {
+         sendMAX2719(9, 0x8001);
+         sendMAX2719(9, 0xFFFF);
+     },
+     "\n=========\nMAX2719: 8001  \n" + iBytesWritten(53) + "\n=========\nMAX2719: FFFF  \n" + iBytesWritten(53),
+     concat(pinCommands(wordPins({{1, 1}, {0, 14}, {1, 1}})), pinCommands(wordPins({{1, 16}}))),
+     std::vector<unsigned>(2 * 53, 1)},
+    {"XyzLightsColumn0OfRow0WithWord0101", acks(53), [] { sendMAX2719xyz(9, 0, 0, 1); },
+     "       101 \n\n=========\nMAX2719: 0101  \n" + iBytesWritten(53),
+     pinCommands(wordPins({{0, 7}, {1, 1}, {0, 7}, {1, 1}})), std::vector<unsigned>(53, 1)},
+    {"XyzLightsColumn7OfRow7WithWord0880", acks(53), [] { sendMAX2719xyz(9, 7, 7, 0); },
+     "       880 \n\n=========\nMAX2719: 0880  \n" + iBytesWritten(53),
+     pinCommands(wordPins({{0, 4}, {1, 1}, {0, 3}, {1, 1}, {0, 7}})), std::vector<unsigned>(53, 1)},
+};
 
 } // namespace
 
-TEST_F(LedDriver, Word0C01IsTheExact53PinCommands)
-{
-    queueAcks(53);
-    StdoutCapture out;
-    int ticks = ticksDuring([] { sendMAX2719(9, 0x0C01); });
-    Bytes pins = {0x08, 0x00, 0x00};
-    appendRepeated(pins, {0x00, 0x02, 0x00}, 4);
-    appendRepeated(pins, {0x04, 0x06, 0x04}, 2);
-    appendRepeated(pins, {0x00, 0x02, 0x00}, 9);
-    appendRepeated(pins, {0x04, 0x06, 0x04}, 1);
-    pins.push_back(0x08);
-    pins.push_back(0x08);
-    ASSERT_EQ(pins.size(), 53u);
-    EXPECT_EQ(fakePort::writes(), pinCommands(pins));
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>(53, 1)) << "every pin command reads its reply";
-    EXPECT_EQ(out.finish(), "\n=========\nMAX2719: 0C01  \n" + iBytesWritten(53));
-    EXPECT_GE(ticks, 600);
-    EXPECT_LT(ticks, 2000);
-}
-
-TEST_F(LedDriver, WordsAreSentMostSignificantBitFirst)
-{
-    queueAcks(2 * 53);
-    StdoutCapture out;
-    sendMAX2719(9, 0x8001);
-    sendMAX2719(9, 0xFFFF);
-    std::vector<Bytes> expected = pinCommands(wordPins({{1, 1}, {0, 14}, {1, 1}}));
-    std::vector<Bytes> second = pinCommands(wordPins({{1, 16}}));
-    expected.insert(expected.end(), second.begin(), second.end());
-    EXPECT_EQ(fakePort::writes(), expected);
-    EXPECT_EQ(out.finish(),
-              "\n=========\nMAX2719: 8001  \n" + iBytesWritten(53) + "\n=========\nMAX2719: FFFF  \n" + iBytesWritten(53));
-}
-
-TEST_F(LedDriver, XyzLightsColumn0OfRow0WithWord0101)
-{
-    queueAcks(53);
-    StdoutCapture out;
-    sendMAX2719xyz(9, 0, 0, 1);
-    EXPECT_EQ(out.finish(), "       101 \n\n=========\nMAX2719: 0101  \n" + iBytesWritten(53));
-    EXPECT_EQ(fakePort::writes(), pinCommands(wordPins({{0, 7}, {1, 1}, {0, 7}, {1, 1}})));
-}
-
-TEST_F(LedDriver, XyzLightsColumn7OfRow7WithWord0880)
-{
-    queueAcks(53);
-    StdoutCapture out;
-    sendMAX2719xyz(9, 7, 7, 0);
-    EXPECT_EQ(out.finish(), "       880 \n\n=========\nMAX2719: 0880  \n" + iBytesWritten(53));
-    EXPECT_EQ(fakePort::writes(), pinCommands(wordPins({{0, 4}, {1, 1}, {0, 3}, {1, 1}, {0, 7}})));
-}
+using LedWord = RoutineTest;
+TEST_P(LedWord, PinCommandsAndLog) { expectRoutine(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(LedDriver, LedWord, ::testing::ValuesIn(kWords), routineName);
 
 TEST_F(LedDriver, XyzGivesEachColumnItsOwnBit)
 {

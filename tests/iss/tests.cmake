@@ -2,7 +2,6 @@
 # program: its command line, no adapter, a scripted adapter on a pty, and the
 # virtual adapter of the bench.
 add_executable(iss_tests
-  ${CMAKE_CURRENT_LIST_DIR}/iss_fixture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/adapter_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/i2c_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/leds_test.cpp

@@ -31,14 +31,14 @@ protected:
     // Runs the capture; returns standard output, keeps standard error.
     std::string capture(char channel = '1')
     {
-        ::testing::internal::CaptureStderr();
+        StderrCapture errors;
         StdoutCapture out;
         if (channel == '1')
             scopePoll(9);
         else
             scopeReadDual(9, channel);
         std::string log = out.finish();
-        err = ::testing::internal::GetCapturedStderr();
+        err = errors.finish();
         return log;
     }
     ScopeCaptureInput storedSampleInput()
@@ -51,13 +51,20 @@ protected:
         in.ch2 = ramp(100, 3);
         return in;
     }
+    // The stored sample's settings and two ramps, queued; channel 2's block says `channel2`.
+    ScopeCaptureInput queueStoredSample(int channel2 = 2)
+    {
+        ScopeCaptureInput in = storedSampleInput();
+        queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1),
+                     sim::waveBlock(channel2, in.interval2, in.ch2));
+        return in;
+    }
     std::string err;
 };
 
 TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
 {
-    ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
+    ScopeCaptureInput in = queueStoredSample();
     std::string log = capture();
 
     EXPECT_EQ(commandsSent(), "*LRN?\r:acquire1:memory?\r:acquire2:memory?\r");
@@ -85,8 +92,7 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
 
 TEST_F(DualCapture, SourceLineFollowsTheChannelCharacterAndNothingElseDoes)
 {
-    ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
+    ScopeCaptureInput in = queueStoredSample();
     capture('2');
     in.channel = '2';
     std::string csv = readFile("op_scope.csv");
@@ -111,10 +117,7 @@ TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
         SCOPED_TRACE(c.value);
         std::string settings = std::string(":CHANnel1:DISPlay 1;PROBe ") + c.value + ";SCALe 1;:TIMebase:SWEep " +
                                c.value + ";SCALe 1";
-        fakePort::reset();
-        StdoutCapture quiet;
-        openComPort(9, 19200, '8', 'N');
-        quiet.finish();
+        openFakeCom9();
         queueReplies(settings, sim::waveBlock(1, 1e-6f, {}), sim::waveBlock(2, 1e-6f, {}));
         capture();
         std::string csv = readFile("op_scope.csv");
@@ -186,8 +189,7 @@ TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
 
 TEST_F(DualCapture, WrongChannelInABlockIsReported)
 {
-    ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(7, in.interval2, in.ch2));
+    ScopeCaptureInput in = queueStoredSample(7);
     capture();
     EXPECT_EQ(err, "scopecap: channel 2 sample block malformed: channel byte is 7\n");
     EXPECT_EQ(scopeProblems, 1);
@@ -197,8 +199,7 @@ TEST_F(DualCapture, FileThatCannotBeCreatedKeepsTheEarlierOneAndListsToTheConsol
 {
     writeFile("op_scope.csv", "earlier capture\n");
     ASSERT_EQ(mkdir("op_scope.csv.tmp", 0700), 0); // the temporary name is taken
-    ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
+    ScopeCaptureInput in = queueStoredSample();
     std::string log = capture();
     EXPECT_EQ(err, "scopecap: cannot create ./op_scope.csv: Is a directory\n");
     EXPECT_EQ(scopeProblems, 1);
@@ -212,8 +213,7 @@ TEST_F(DualCapture, FileThatCannotBeMovedIntoPlaceIsReportedAndCleanedUp)
 {
     ASSERT_EQ(mkdir("gbookFtemp.js", 0700), 0);
     ASSERT_EQ(mkdir("gbookFtemp.js/keep", 0700), 0); // a non-empty directory cannot be replaced
-    ScopeCaptureInput in = storedSampleInput();
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), sim::waveBlock(2, in.interval2, in.ch2));
+    ScopeCaptureInput in = queueStoredSample();
     capture();
     EXPECT_EQ(err.rfind("scopecap: cannot write ./gbookFtemp.js: ", 0), 0u) << err;
     EXPECT_NE(err.find("; the earlier file is kept\n"), std::string::npos) << err;

@@ -18,11 +18,11 @@ protected:
     }
     std::string run(char channel)
     {
-        ::testing::internal::CaptureStderr();
+        StderrCapture errors;
         StdoutCapture out;
         scopeReadAquire(9, channel);
         std::string log = out.finish();
-        err = ::testing::internal::GetCapturedStderr();
+        err = errors.finish();
         return log;
     }
     std::string err;
@@ -117,10 +117,9 @@ using ScopeSequences = ScopeTest;
 
 TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 {
+    StderrCapture quiet;
     StdoutCapture out;
-    ::testing::internal::CaptureStderr();
     EXPECT_EQ(scopeSetupSweep(9), 0);
-    ::testing::internal::GetCapturedStderr();
     std::string log = out.finish();
 
     std::vector<std::string> sent = sentCommands();
@@ -157,10 +156,9 @@ TEST_F(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
     EXPECT_NE(log.find("Setting Scope....\n"), std::string::npos);
 
     openFakeCom9();
+    StderrCapture quiet;
     StdoutCapture out2;
-    ::testing::internal::CaptureStderr();
     EXPECT_EQ(scopePollBoth(9), 0);
-    ::testing::internal::GetCapturedStderr();
     std::string log2 = out2.finish();
     std::vector<std::string> sent = sentCommands();
     ASSERT_GE(sent.size(), 4u);

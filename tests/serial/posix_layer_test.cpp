@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -23,11 +24,11 @@ protected:
             CloseHandle(h);
         unsetenv("COM7");
     }
-    HANDLE open()
+    static HANDLE create(const char *name)
     {
-        h = CreateFileA("COM7", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-        return h;
+        return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     }
+    HANDLE open() { return h = create("COM7"); }
     void setTimeouts(DWORD interval, DWORD constant, DWORD multiplier)
     {
         COMMTIMEOUTS t{};
@@ -38,6 +39,24 @@ protected:
         t.WriteTotalTimeoutMultiplier = 1;
         ASSERT_TRUE(SetCommTimeouts(h, &t));
     }
+    struct Read {
+        BOOL ok;
+        DWORD got;
+        std::string data;
+        double ms;
+    };
+    // One ReadFile of up to `size` bytes, timed; the count starts at 77, so a call
+    // that does not set it shows.
+    Read read(DWORD size, HANDLE from = INVALID_HANDLE_VALUE)
+    {
+        std::vector<char> buf(size);
+        Read r{FALSE, 77, "", 0};
+        auto start = Clock::now();
+        r.ok = ReadFile(from == INVALID_HANDLE_VALUE ? h : from, buf.data(), size, &r.got, NULL);
+        r.ms = msSince(start);
+        r.data.assign(buf.data(), std::min(r.got, size));
+        return r;
+    }
     ptyPair pty;
     HANDLE h = INVALID_HANDLE_VALUE;
 };
@@ -47,24 +66,21 @@ TEST_F(PosixLayer, PortNamesResolveOrDoNotExist)
     const char *missing[] = {"COM0", "COM:", "COM", "LPT1", "COM7x", "COM07"};
     for (const char *name : missing) {
         SetLastError(0);
-        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL),
-                  INVALID_HANDLE_VALUE)
-            << name;
+        EXPECT_EQ(create(name), INVALID_HANDLE_VALUE) << name;
         EXPECT_EQ(GetLastError(), 2u) << name;
     }
     setenv("COM8", "/nonexistent/tty", 1);
-    EXPECT_EQ(CreateFileA("COM8", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(create("COM8"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), 2u);
     unsetenv("COM8");
     // device names are case-blind on Windows
-    h = CreateFileA("com7", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_NE(h = create("com7"), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(PosixLayer, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
 {
     ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileA("COM7", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(create("COM7"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), 5u);
     ASSERT_TRUE(CloseHandle(h));
     h = INVALID_HANDLE_VALUE;
@@ -100,14 +116,11 @@ TEST_F(PosixLayer, ReadWithNothingArrivingEndsAtTheTotalDeadline)
 {
     ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     setTimeouts(100, 100, 1);
-    unsigned char buf[64];
-    DWORD got = 99;
-    auto start = Clock::now();
-    EXPECT_TRUE(ReadFile(h, buf, 50, &got, NULL));
-    double ms = msSince(start);
-    EXPECT_EQ(got, 0u);
-    EXPECT_GE(ms, 140); // 100 + 1 x 50
-    EXPECT_LT(ms, 600);
+    Read r = read(50);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.got, 0u);
+    EXPECT_GE(r.ms, 140); // 100 + 1 x 50
+    EXPECT_LT(r.ms, 600);
 }
 
 TEST_F(PosixLayer, ReadEndsAtTheIntervalAfterABurstNotAtTheTotal)
@@ -118,15 +131,12 @@ TEST_F(PosixLayer, ReadEndsAtTheIntervalAfterABurstNotAtTheTotal)
         std::this_thread::sleep_for(50ms);
         pty.write(std::string(5, 'x'));
     });
-    unsigned char buf[2000];
-    DWORD got = 0;
-    auto start = Clock::now();
-    EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &got, NULL));
-    double ms = msSince(start);
+    Read r = read(2000);
     peer.join();
-    EXPECT_EQ(got, 5u);
-    EXPECT_GE(ms, 140);
-    EXPECT_LT(ms, 1200);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.got, 5u);
+    EXPECT_GE(r.ms, 140);
+    EXPECT_LT(r.ms, 1200);
 }
 
 TEST_F(PosixLayer, IntervalStartsOnlyWithTheFirstByte)
@@ -137,12 +147,10 @@ TEST_F(PosixLayer, IntervalStartsOnlyWithTheFirstByte)
         std::this_thread::sleep_for(400ms); // well past one interval
         pty.write("late");
     });
-    unsigned char buf[1500];
-    DWORD got = 0;
-    EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &got, NULL));
+    Read r = read(1500);
     peer.join();
-    EXPECT_EQ(got, 4u);
-    EXPECT_EQ(std::string((char *)buf, 4), "late");
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.data, "late");
 }
 
 TEST_F(PosixLayer, DataAlreadyWaitingComesBackAtOnce)
@@ -151,13 +159,10 @@ TEST_F(PosixLayer, DataAlreadyWaitingComesBackAtOnce)
     setTimeouts(100, 100, 1);
     pty.write("0123456789");
     std::this_thread::sleep_for(20ms);
-    unsigned char buf[10];
-    DWORD got = 0;
-    auto start = Clock::now();
-    EXPECT_TRUE(ReadFile(h, buf, 10, &got, NULL));
-    EXPECT_LT(msSince(start), 90);
-    EXPECT_EQ(got, 10u);
-    EXPECT_EQ(std::string((char *)buf, 10), "0123456789");
+    Read r = read(10);
+    EXPECT_TRUE(r.ok);
+    EXPECT_LT(r.ms, 90);
+    EXPECT_EQ(r.data, "0123456789");
 }
 
 TEST_F(PosixLayer, WriteDeliversEveryByte)
@@ -181,18 +186,15 @@ TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
         std::this_thread::sleep_for(100ms);
         pty.closeMaster();
     });
-    unsigned char buf[16];
-    DWORD got = 77;
-    auto start = Clock::now();
-    EXPECT_FALSE(ReadFile(h, buf, sizeof buf, &got, NULL));
-    double ms = msSince(start);
+    Read r = read(16);
     peer.join();
-    EXPECT_EQ(got, 0u);
-    EXPECT_LT(ms, 2000);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.got, 0u);
+    EXPECT_LT(r.ms, 2000);
     // and again at once: a pulled cable does not cost a time-out per read
-    start = Clock::now();
-    EXPECT_FALSE(ReadFile(h, buf, sizeof buf, &got, NULL));
-    EXPECT_LT(msSince(start), 500);
+    r = read(16);
+    EXPECT_FALSE(r.ok);
+    EXPECT_LT(r.ms, 500);
 }
 
 TEST_F(PosixLayer, HangUpAfterSomeBytesReturnsThem)
@@ -204,11 +206,10 @@ TEST_F(PosixLayer, HangUpAfterSomeBytesReturnsThem)
         std::this_thread::sleep_for(100ms);
         pty.closeMaster();
     });
-    unsigned char buf[16];
-    DWORD got = 0;
-    EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &got, NULL));
+    Read r = read(16);
     peer.join();
-    EXPECT_EQ(got, 3u);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.got, 3u);
 }
 
 TEST_F(PosixLayer, ClearCommErrorReportsBytesWaiting)
@@ -229,10 +230,9 @@ TEST_F(PosixLayer, CallsOnAClosedHandleFail)
     ASSERT_TRUE(CloseHandle(h));
     HANDLE closed = h;
     h = INVALID_HANDLE_VALUE;
-    DWORD got = 5;
-    char buf[4];
-    EXPECT_FALSE(ReadFile(closed, buf, 4, &got, NULL));
-    EXPECT_EQ(got, 0u);
+    Read r = read(4, closed);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.got, 0u);
     EXPECT_FALSE(CloseHandle(closed));
 }
 

@@ -42,12 +42,6 @@ std::vector<int> pinsFor(uint16_t word)
 class AdapterBench : public BenchFixture {
 protected:
     void startBench() { BenchFixture::startBench(sim::Personality::Adapter); }
-    // One frame and its reply of the length the library reads.
-    std::string ask(const std::string &frame, size_t replyLength)
-    {
-        port->write(frame);
-        return port->read(replyLength, 2s);
-    }
     void sendPins(const std::vector<int> &pins)
     {
         for (int p : pins)
@@ -79,8 +73,7 @@ TEST_F(AdapterBench, ModuleCommands)
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2)), "FF 00");
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
     // an unknown module command is logged and not answered
-    port->write(bytes({0x5A, 0x7E}));
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor(bytes({0x5A, 0x7E}), 300ms), "");
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00"); // still in step
     std::vector<std::string> log = bench->commands();
     EXPECT_EQ(log.front(), "5A 01");
@@ -94,8 +87,7 @@ TEST_F(AdapterBench, I2cOnlyInAnI2cMode)
 {
     startBench();
     // power-up is I/O mode: the ranging command is logged and not answered
-    port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 300ms), "");
     EXPECT_EQ(bench->adapterState().srf08[2], 0); // and the ranger never heard it
     std::vector<std::string> log = bench->commands();
     ASSERT_GE(log.size(), 2u);
@@ -128,10 +120,8 @@ TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
     opts.initialMode = 0x60;
     startBench();
     // the display routine writes the frame header, then the text
-    port->write(bytes({0x55, 0xC6, 0x00, 0x06, 0x0C}));
-    EXPECT_EQ(port->readFor(200ms), "");
-    port->write("HELLO");
-    EXPECT_EQ(hexBytes(port->read(1, 2s)), "01");
+    EXPECT_EQ(askFor(bytes({0x55, 0xC6, 0x00, 0x06, 0x0C}), 200ms), "");
+    EXPECT_EQ(hexBytes(ask("HELLO", 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
     std::vector<std::string> log = bench->commands();

@@ -42,6 +42,23 @@ protected:
         if (!dir.empty())
             removeTree(dir);
     }
+    // One frame and its reply of the length the program reads.
+    std::string ask(const std::string &frame, size_t replyLength, std::chrono::milliseconds timeout = 2s)
+    {
+        port->write(frame);
+        return port->read(replyLength, timeout);
+    }
+    // What comes back within `window` of sending `frame`.
+    std::string askFor(const std::string &frame, std::chrono::milliseconds window)
+    {
+        return ask(frame, SIZE_MAX, window);
+    }
+    // A command and its reply up to the line end.
+    std::string query(const std::string &command)
+    {
+        port->write(command);
+        return port->readUntil("\n", 2s);
+    }
     // A directory of the test's own, removed when it ends.
     std::string tempDir()
     {

@@ -20,21 +20,17 @@ TEST_F(Faults, ShortCutsEveryBlockToNBytes)
 {
     opts.shortBytes = 100;
     startBench();
-    port->write("*LRN?\r");
-    EXPECT_EQ(port->readFor(400ms), sim::scopeSettingsReply(opts).substr(0, 100));
-    port->write(":acquire1:memory?\r");
-    EXPECT_EQ(port->readFor(400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
+    EXPECT_EQ(askFor("*LRN?\r", 400ms), sim::scopeSettingsReply(opts).substr(0, 100));
+    EXPECT_EQ(askFor(":acquire1:memory?\r", 400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
     // numeric queries are not blocks: they come whole
-    port->write(":TIM:SCAL?\r");
-    EXPECT_EQ(port->readFor(300ms), "5.000e-04\n");
+    EXPECT_EQ(askFor(":TIM:SCAL?\r", 300ms), "5.000e-04\n");
 }
 
 TEST_F(Faults, ShortZeroSendsNothingForABlock)
 {
     opts.shortBytes = 0;
     startBench();
-    port->write(":acquire2:memory?\r*idn?\r");
-    EXPECT_EQ(port->readFor(400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    EXPECT_EQ(askFor(":acquire2:memory?\r*idn?\r", 400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
 }
 
 TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
@@ -44,8 +40,7 @@ TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
     startBench();
     ASSERT_TRUE(std::filesystem::is_symlink(opts.linkPath));
     // a reply shorter than N goes out whole and the line stays up
-    port->write("*LRN?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), sim::scopeSettingsReply(opts));
+    EXPECT_EQ(query("*LRN?\r"), sim::scopeSettingsReply(opts));
     port->write(":acquire1:memory?\r");
     std::string got;
     EXPECT_TRUE(port->hungUp(5s, &got));
@@ -62,8 +57,7 @@ TEST_F(Faults, SilentAnswersNothingButObeys)
     opts.silent = true;
     startBench();
     auto start = Clock::now();
-    port->write("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r");
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r", 300ms), "");
     EXPECT_GE(Clock::now() - start, 300ms);
     ASSERT_TRUE(bench->waitForLines(5, 1s));
     EXPECT_EQ(bench->commands().size(), 5u);
@@ -82,8 +76,7 @@ TEST_F(Faults, LongAnswersMoreThanAThousandBytesStartingWithTheNumber)
     EXPECT_EQ(reply.back(), '\n');
     EXPECT_EQ(std::strtod(reply.c_str(), nullptr), 5.0e-04);
     // blocks keep their size
-    port->write(":acquire1:memory?\r");
-    EXPECT_EQ(port->read(9000, 2s).size(), 8014u);
+    EXPECT_EQ(ask(":acquire1:memory?\r", 9000).size(), 8014u);
 }
 
 TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
@@ -99,10 +92,8 @@ TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
         std::strtod(reply.c_str(), &end);
         EXPECT_EQ(end, reply.c_str()) << "a number was read from " << reply;
     }
-    port->write(":acquire1:memory?\r");
-    std::string b1 = port->read(9000, 2s);
-    port->write(":acquire2:memory?\r");
-    std::string b2 = port->read(9000, 2s);
+    std::string b1 = ask(":acquire1:memory?\r", 9000);
+    std::string b2 = ask(":acquire2:memory?\r", 9000);
     ASSERT_EQ(b1.size(), 8014u);
     ASSERT_EQ(b2.size(), 8014u);
     EXPECT_NE(b1.substr(0, 6), "#48008");
@@ -120,8 +111,7 @@ TEST_F(Faults, StallPausesMidReply)
     opts.stallMs = 800;
     startBench();
     auto start = Clock::now();
-    port->write("*LRN?\r");
-    std::string first = port->read(100, 2s);
+    std::string first = ask("*LRN?\r", 100);
     EXPECT_EQ(first.size(), 100u);
     // the pause began after the first 100 bytes, so after the request: nothing for
     // 700 ms of its 800, however late this thread got to read
@@ -134,18 +124,15 @@ TEST_F(Faults, StallPausesMidReply)
     EXPECT_EQ(first + rest, sim::scopeSettingsReply(opts));
     EXPECT_GE(restAt - start, 750ms);
     // a reply of N bytes or fewer is not held up
-    port->write(":TIM:SWE?\r");
-    EXPECT_EQ(port->read(2, 300ms), "0\n");
+    EXPECT_EQ(ask(":TIM:SWE?\r", 2, 300ms), "0\n");
 }
 
 TEST_F(Faults, AdapterFaults)
 {
     opts.shortBytes = 1;
     startBench(sim::Personality::Adapter);
-    port->write(bytes({0x5A, 0x01}));
-    EXPECT_EQ(hexBytes(port->readFor(300ms)), "07");
-    port->write(bytes({0x5A, 0x03}));
-    EXPECT_EQ(port->readFor(300ms), "0");
+    EXPECT_EQ(hexBytes(askFor(bytes({0x5A, 0x01}), 300ms)), "07");
+    EXPECT_EQ(askFor(bytes({0x5A, 0x03}), 300ms), "0");
 }
 
 TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
@@ -153,21 +140,14 @@ TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
     opts.nack = true;
     opts.keys = 0x21;
     startBench(sim::Personality::Adapter);
-    port->write(bytes({0x5A, 0x02, 0x60, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
-    port->write(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
-    port->write(bytes({0x5A, 0x10, 0x0C, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1, 1s)), "00");
     // reads still answer: the mode took, and so did the ranging
-    port->write(bytes({0x55, 0xE1, 0x00, 0x06}));
-    EXPECT_EQ(hexBytes(port->read(6, 1s)), "0B 80 01 2C 00 64");
-    port->write(bytes({0x54, 0xC7, 0x04}));
-    EXPECT_EQ(hexBytes(port->read(4, 1s)), "00 21 00 03");
-    port->write(bytes({0x5A, 0x02, 0x00, 0x00}));
-    EXPECT_EQ(hexBytes(port->read(2, 1s)), "00 00");
-    port->write(bytes({0x63, 0x08}));
-    EXPECT_EQ(hexBytes(port->read(1, 1s)), "00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6, 1s)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(hexBytes(ask(bytes({0x54, 0xC7, 0x04}), 4, 1s)), "00 21 00 03");
+    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x08}), 1, 1s)), "00");
 }
 
 TEST_F(Faults, AdapterSilentGarbageAndHangup)
@@ -175,8 +155,7 @@ TEST_F(Faults, AdapterSilentGarbageAndHangup)
     {
         opts.silent = true;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(port->readFor(300ms), "");
+        EXPECT_EQ(askFor(bytes({0x5A, 0x01}), 300ms), "");
         EXPECT_TRUE(bench->waitForLines(1, 1s));
         TearDown();
     }
@@ -185,18 +164,15 @@ TEST_F(Faults, AdapterSilentGarbageAndHangup)
         opts.garbage = true;
         opts.seed = 99;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(port->read(3, 1s), bytes(sim::garbageBytes(99, 3)));
-        port->write(bytes({0x5A, 0x03}));
-        EXPECT_EQ(port->read(7, 1s), bytes(sim::garbageBytes(100, 7)));
+        EXPECT_EQ(ask(bytes({0x5A, 0x01}), 3, 1s), bytes(sim::garbageBytes(99, 3)));
+        EXPECT_EQ(ask(bytes({0x5A, 0x03}), 7, 1s), bytes(sim::garbageBytes(100, 7)));
         TearDown();
     }
     {
         opts = BenchOptions{};
         opts.hangupAfter = 2;
         startBench(sim::Personality::Adapter);
-        port->write(bytes({0x63, 0x00}));
-        EXPECT_EQ(hexBytes(port->read(1, 1s)), "FF"); // shorter than 2: whole, line stays up
+        EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x00}), 1, 1s)), "FF"); // shorter than 2: whole, line stays up
         port->write(bytes({0x5A, 0x03}));
         std::string got;
         EXPECT_TRUE(port->hungUp(5s, &got));

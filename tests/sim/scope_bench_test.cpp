@@ -32,10 +32,8 @@ TEST_F(ScopeBench, SettingsReplyIsTheLineAndNothingMore)
 TEST_F(ScopeBench, BothBlocksByteForByte)
 {
     startBench();
-    port->write(":acquire1:memory?\r");
-    std::string b1 = port->read(9000, 3s);
-    port->write(":ACQUIRE2:MEMORY?\n");
-    std::string b2 = port->read(9000, 3s);
+    std::string b1 = ask(":acquire1:memory?\r", 9000, 3s);
+    std::string b2 = ask(":ACQUIRE2:MEMORY?\n", 9000, 3s);
     ASSERT_EQ(b1.size(), 8014u);
     ASSERT_EQ(b2.size(), 8014u);
     EXPECT_EQ(b1, bytes(sim::waveBlockFor(opts, 1)));
@@ -85,14 +83,12 @@ TEST_F(ScopeBench, DelaySetIsReportedByQueryAndSettings)
     startBench();
     // the sweep's texts: "%7.1E" pads with blanks
     port->write(":TIM:DEL -3.0E-03\r\n");
-    port->write(":TIM:DEL?\n");
-    EXPECT_EQ(port->readUntil("\n", 2s), "-3.000e-03\n");
+    EXPECT_EQ(query(":TIM:DEL?\n"), "-3.000e-03\n");
     port->write("*LRN?\r");
     std::string lrn = port->readUntil("\n", 2s);
     EXPECT_NE(lrn.find(":TIMebase:SWEep 0;SCALe 5.000e-04;DELay -3.000e-03;WINDow:SCALe"), std::string::npos) << lrn;
     port->write(":TIM:DEL  9.0E-04\r\n");
-    port->write(":TIM:DEL?\n");
-    EXPECT_EQ(port->readUntil("\n", 2s), "9.000e-04\n");
+    EXPECT_EQ(query(":TIM:DEL?\n"), "9.000e-04\n");
     EXPECT_EQ(bench->scopeState().timeDelay, 9.0e-04);
     // nothing answered the set-up commands themselves
     EXPECT_EQ(port->readFor(150ms), "");
@@ -102,13 +98,10 @@ TEST_F(ScopeBench, UnknownQueryGetsNoReplyThenOneError)
 {
     startBench();
     auto start = Clock::now();
-    port->write(":MEAS:VPP?\r");
-    EXPECT_EQ(port->readFor(300ms), "");
+    EXPECT_EQ(askFor(":MEAS:VPP?\r", 300ms), "");
     EXPECT_GE(Clock::now() - start, 300ms);
-    port->write(":SYST:ERR?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), "-113, Undefined header\n");
-    port->write(":SYST:ERR?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), "+0, No error\n");
+    EXPECT_EQ(query(":SYST:ERR?\r"), "-113, Undefined header\n");
+    EXPECT_EQ(query(":SYST:ERR?\r"), "+0, No error\n");
 }
 
 TEST_F(ScopeBench, LogFileHoldsEachCommandAsReceived)
@@ -118,8 +111,7 @@ TEST_F(ScopeBench, LogFileHoldsEachCommandAsReceived)
     port->write("*RST\r:AUT\r");
     port->write(":TIM:DEL -2.9E-03\r");
     port->write("\n:chan2:inv 1\n:DISP:WAV 0\r\n:SING");
-    port->write("LE\r*idn?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    EXPECT_EQ(query("LE\r*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
     port->write(":BOGUS?\r\n");
     ASSERT_TRUE(bench->waitForLines(8, 2s));
     const std::string expected = "*RST\n:AUT\n:TIM:DEL -2.9E-03\n:chan2:inv 1\n:DISP:WAV 0\n:SINGLE\n*idn?\n:BOGUS?\n";
@@ -137,10 +129,8 @@ TEST_F(ScopeBench, SettingsFileIsSentByteForByte)
     text += std::string(700 - text.size(), 'Z');
     opts.settings = text;
     startBench();
-    port->write("*LRN?\r");
-    EXPECT_EQ(port->read(800, 1s), text);
-    port->write(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n");
-    EXPECT_EQ(port->read(100, 1s), "1\n2\n2.000e-03\n");
+    EXPECT_EQ(ask("*LRN?\r", 800, 1s), text);
+    EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 100, 1s), "1\n2\n2.000e-03\n");
 }
 
 TEST_F(ScopeBench, PortCanBeClosedAndReopenedExclusively)
@@ -165,8 +155,7 @@ TEST_F(ScopeBench, RepliesLeftUnreadDoNotGreetTheNextOpen)
     std::this_thread::sleep_for(200ms);
     port = std::make_unique<SlavePort>(bench->slavePath());
     EXPECT_EQ(port->readFor(300ms), "");
-    port->write(":TIM:SCAL?\r");
-    EXPECT_EQ(port->readUntil("\n", 2s), "5.000e-04\n");
+    EXPECT_EQ(query(":TIM:SCAL?\r"), "5.000e-04\n");
 }
 
 TEST_F(ScopeBench, OnceStopsAfterTheSecondBlockIsRead)
@@ -195,8 +184,7 @@ TEST_F(ScopeBench, BaudPacesABlock)
     opts.baud = 19200;
     startBench();
     auto start = Clock::now();
-    port->write(":acquire1:memory?\r");
-    std::string block = port->read(8014, 12s);
+    std::string block = ask(":acquire1:memory?\r", 8014, 12s);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(block, bytes(sim::waveBlockFor(opts, 1)));
     EXPECT_GE(seconds, 3.5);

@@ -13,6 +13,12 @@
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+// Whole milliseconds until `deadline`, rounded up; 0 or less once it has passed.
+static int msUntil(Clock::time_point deadline)
+{
+    return (int)std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+}
+
 // Raw; with `immediate`, a read returns at once (the test's own poll does the waiting).
 static void makeRaw(int fd, bool immediate)
 {
@@ -78,12 +84,9 @@ std::string PtyEnd::read(size_t count, std::chrono::milliseconds timeout)
 {
     std::string got;
     auto deadline = Clock::now() + timeout;
-    while (got.size() < count) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            break;
+    for (int left; got.size() < count && (left = msUntil(deadline)) > 0;) {
         pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, (int)left.count()) <= 0)
+        if (poll(&p, 1, left) <= 0)
             continue;
         ssize_t n = -1;
         char buf[4096];
@@ -103,11 +106,8 @@ std::string PtyEnd::readUntil(const std::string &end, std::chrono::milliseconds 
 {
     std::string got;
     auto deadline = Clock::now() + timeout;
-    while (!got.ends_with(end)) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            break;
-        std::string more = read(1, left);
+    for (int left; !got.ends_with(end) && (left = msUntil(deadline)) > 0;) {
+        std::string more = read(1, std::chrono::milliseconds(left));
         if (more.empty())
             break;
         got += more;
@@ -118,12 +118,9 @@ std::string PtyEnd::readUntil(const std::string &end, std::chrono::milliseconds 
 bool PtyEnd::hungUp(std::chrono::milliseconds timeout, std::string *data)
 {
     auto deadline = Clock::now() + timeout;
-    for (;;) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
+    for (int left; (left = msUntil(deadline)) > 0;) {
         pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, (int)left.count()) <= 0)
+        if (poll(&p, 1, left) <= 0)
             continue;
         char buf[4096];
         ssize_t n = ::read(fd_, buf, sizeof buf);
@@ -135,4 +132,5 @@ bool PtyEnd::hungUp(std::chrono::milliseconds timeout, std::string *data)
         if (n == 0 || (n < 0 && errno == EIO) || (p.revents & POLLHUP))
             return true;
     }
+    return false;
 }

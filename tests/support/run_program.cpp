@@ -13,6 +13,7 @@
 #endif
 
 std::string buildDir() { return SCOPECAP_BUILD_DIR; }
+std::string appProgram(const std::string &name) { return buildDir() + "/app/" + name; }
 
 ProgramRun runProgram(const std::string &program, const std::vector<std::string> &args,
                       const std::map<std::string, std::string> &env, const std::string &workDir,

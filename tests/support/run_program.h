@@ -21,6 +21,8 @@ ProgramRun runProgram(const std::string &program, const std::vector<std::string>
 
 // Directory of the test binaries' build tree siblings (set at build time).
 std::string buildDir();
+// One of the programs of app/ in that tree ("scopecap", "isscheck").
+std::string appProgram(const std::string &name);
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 std::string makeTempDir(const std::string &prefix);

@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { startBrowser, openViewer, settled, screenPixels, legendColour, text } from './support/browser.mjs';
+import { startBrowser, openViewer, dropFile, settled, screenPixels, legendColour, text } from './support/browser.mjs';
 import { CAPTURE_DIR, captureFile, loadExpected, pageFolder } from './support/capture.mjs';
 import { LEFT, WIDTH, assertExtremeAt, assertGraticule, assertTrace, columnHasColour } from './support/screen.mjs';
 
@@ -22,16 +22,6 @@ async function emptyPage(name) {
   const opened = await openViewer(browser, url);
   assert.equal(await opened.page.evaluate(() => document.body.dataset.state), 'empty');
   return opened;
-}
-
-async function dropFile(page, name, content) {
-  const dataTransfer = await page.evaluateHandle(([n, c]) => {
-    const dt = new DataTransfer();
-    dt.items.add(new File([c], n, { type: 'text/plain' }));
-    return dt;
-  }, [name, content]);
-  await page.dispatchEvent('body', 'drop', { dataTransfer });
-  await settled(page);
 }
 
 async function assertBothTraces(page, shot) {

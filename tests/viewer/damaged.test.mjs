@@ -2,7 +2,7 @@
 // says what is wrong, and never leaves the screen blank.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openViewer, settled, screenPixels, pageShot, legendColour, text } from './support/browser.mjs';
+import { startBrowser, openViewer, dropFile, settled, screenPixels, pageShot, legendColour, text } from './support/browser.mjs';
 import { captureFile, loadExpected, pageFolder } from './support/capture.mjs';
 import {
   LEFT, TOP, WIDTH, HEIGHT, assertGraticule, assertTrace, columnOf, columnHasColour, rowsOfColour,
@@ -30,19 +30,24 @@ async function open(name, files, query = '') {
   return opened;
 }
 
-async function dropFile(page, name, content) {
-  const dataTransfer = await page.evaluateHandle(([n, c]) => {
-    const dt = new DataTransfer();
-    dt.items.add(new File([c], n));
-    return dt;
-  }, [name, content]);
-  await page.dispatchEvent('body', 'drop', { dataTransfer });
-  await settled(page);
-  return (await page.locator('#message').isVisible()) ? text(page, '#message') : '';
+// The page with no capture beside it and a file dropped on it.
+async function dropped(name, file, content) {
+  const { page } = await open(name, {});
+  const message = await dropFile(page, file, content);
+  return { page, message, state: await settled(page) };
 }
 
 async function colours(page) {
   return [await legendColour(page, 1), await legendColour(page, 2)];
+}
+
+// The screen, with both traces checked against the samples given (null where none).
+async function assertTraces(page, shot, samples1, samples2, label = '') {
+  const img = await screenPixels(page, shot);
+  const [c1, c2] = await colours(page);
+  assertTrace(img, samples1, ch1, c1, `CH1${label}`, [c2]);
+  assertTrace(img, samples2, ch2, c2, `CH2${label}`, [c1]);
+  return { img, c1, c2 };
 }
 
 // the traces end at the last sample the file held: nothing to the right of it
@@ -58,11 +63,9 @@ describe('gbookFtemp.js with fewer lines', () => {
     const { page, state, message, viewerErrors } = await open('script-short', { 'gbookFtemp.js': text2500 });
     assert.equal(state, 'ready');
     assert.match(message, /holds 2500 of 4000 samples/);
-    const img = await screenPixels(page, 'gbookFtemp-2500-lines');
+    const { img, c1 } = await assertTraces(page, 'gbookFtemp-2500-lines', upTo(expected.samples1, 2500),
+      upTo(expected.samples2, 2500));
     await pageShot(page, 'gbookFtemp-2500-lines');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, upTo(expected.samples1, 2500), ch1, c1, 'CH1', [c2]);
-    assertTrace(img, upTo(expected.samples2, 2500), ch2, c2, 'CH2', [c1]);
     assertNothingAfter(img, 2500, c1, 'CH1');
     assert.deepEqual(viewerErrors, []);
     await page.close();
@@ -95,15 +98,11 @@ describe('gbookFtemp.js cut in the middle of a line', () => {
   });
 
   test('opened as a file: draws the 1700 intact sample pairs and names the damaged line', async () => {
-    const { page } = await open('script-cut-open', {});
-    const message = await dropFile(page, 'gbookFtemp.js', cut);
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    const { page, state, message } = await dropped('script-cut-open', 'gbookFtemp.js', cut);
+    assert.equal(state, 'ready');
     assert.match(message, new RegExp(`1 damaged line skipped: line ${HEADER_LINES + 1701} `));
     assert.match(message, /holds 1700 of 4000 samples/);
-    const img = await screenPixels(page, 'gbookFtemp-cut-open');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, upTo(expected.samples1, 1700), ch1, c1, 'CH1', [c2]);
-    assertTrace(img, upTo(expected.samples2, 1700), ch2, c2, 'CH2', [c1]);
+    await assertTraces(page, 'gbookFtemp-cut-open', upTo(expected.samples1, 1700), upTo(expected.samples2, 1700));
     await page.close();
   });
 });
@@ -127,23 +126,18 @@ describe('op_scope.csv with damaged lines', () => {
   test('a garbled sample line: skipped and named, the rest drawn', async () => {
     const lines = csvLines.slice();
     lines[firstDataLine + 1234] = ' 1x;?7';
-    const { page } = await open('csv-damaged', {});
-    const message = await dropFile(page, 'op_scope.csv', lines.join('\n'));
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    const { page, state, message } = await dropped('csv-damaged', 'op_scope.csv', lines.join('\n'));
+    assert.equal(state, 'ready');
     assert.match(message, new RegExp(`1 damaged line skipped: line ${firstDataLine + 1235} " 1x;\\?7": not a sample pair`));
-    const img = await screenPixels(page, 'op_scope-damaged-line');
+    await assertTraces(page, 'op_scope-damaged-line', without(expected.samples1, 1234), without(expected.samples2, 1234));
     await pageShot(page, 'op_scope-damaged-line');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, without(expected.samples1, 1234), ch1, c1, 'CH1', [c2]);
-    assertTrace(img, without(expected.samples2, 1234), ch2, c2, 'CH2', [c1]);
     await page.close();
   });
 
   test('a file cut short inside line 3001 of the samples: 3000 drawn, the cut named', async () => {
     const cut = csvLines.slice(0, firstDataLine + 3000).join('\n') + '\n' + csvLines[firstDataLine + 3000].slice(0, 3);
-    const { page } = await open('csv-cut', {});
-    const message = await dropFile(page, 'op_scope.csv', cut);
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    const { page, state, message } = await dropped('csv-cut', 'op_scope.csv', cut);
+    assert.equal(state, 'ready');
     assert.match(message, /ends without its closing line/);
     assert.match(message, /holds 3000 of 4000 samples/);
     assert.match(message, new RegExp(`line ${firstDataLine + 3001} `));
@@ -156,9 +150,8 @@ describe('op_scope.csv with damaged lines', () => {
 
   test('an unreadable scale: the trace is still drawn, unshifted, and the message says why', async () => {
     const lines = csvLines.map((l) => (l.startsWith('Vertical Scale,') ? 'Vertical Scale,abc,' : l));
-    const { page } = await open('csv-bad-scale', {});
-    const message = await dropFile(page, 'op_scope.csv', lines.join('\n'));
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    const { page, state, message } = await dropped('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
+    assert.equal(state, 'ready');
     assert.match(message, /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/);
     assert.match(message, /line \d+ "Vertical Scale,abc,": the value is not a number/);
     const img = await screenPixels(page, 'op_scope-bad-scale');
@@ -174,9 +167,8 @@ describe('op_scope.csv with damaged lines', () => {
   });
 
   test('a file that is no capture: nothing drawn, a clear message', async () => {
-    const { page } = await open('csv-not-capture', {});
-    const message = await dropFile(page, 'op_scope.csv', 'hello,world\n1,2\n');
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'failed');
+    const { page, state, message } = await dropped('csv-not-capture', 'op_scope.csv', 'hello,world\n1,2\n');
+    assert.equal(state, 'failed');
     assert.match(message, /is not a capture: it has no "Memory Length," line/);
     assertGraticule(await screenPixels(page, 'op_scope-not-capture'));
     await page.close();
@@ -193,23 +185,16 @@ describe('captures written on Windows', () => {
     const { page, state, message } = await open('script-windows', { 'gbookFtemp.js': js });
     assert.equal(state, 'ready', message);
     assert.equal(message, '');
-    const img = await screenPixels(page, 'gbookFtemp-windows');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, expected.samples1, ch1, c1, 'CH1', [c2]);
-    assertTrace(img, expected.samples2, ch2, c2, 'CH2', [c1]);
+    await assertTraces(page, 'gbookFtemp-windows', expected.samples1, expected.samples2);
     await page.close();
   });
 
   test('op_scope.csv and gbookFtemp.js opened as files', async () => {
     for (const [name, lines] of [['op_scope.csv', csvLines], ['gbookFtemp.js', scriptLines]]) {
-      const { page } = await open(`windows-${name}`, {});
-      const message = await dropFile(page, name, windows(lines));
-      assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', message);
+      const { page, state, message } = await dropped(`windows-${name}`, name, windows(lines));
+      assert.equal(state, 'ready', message);
       assert.equal(message, '', name);
-      const img = await screenPixels(page, `${name}-windows-open`);
-      const [c1, c2] = await colours(page);
-      assertTrace(img, expected.samples1, ch1, c1, `CH1 of ${name}`, [c2]);
-      assertTrace(img, expected.samples2, ch2, c2, `CH2 of ${name}`, [c1]);
+      await assertTraces(page, `${name}-windows-open`, expected.samples1, expected.samples2, ` of ${name}`);
       await page.close();
     }
   });

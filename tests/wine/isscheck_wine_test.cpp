@@ -5,12 +5,12 @@
 #include "bench_process.h"
 #include "bench.h"
 #include "capture_expect.h"
+#include "program_expect.h"
 #include "run_program.h"
 #include "wine_prefix.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -66,36 +66,16 @@ TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err.find("isscheck:"), std::string::npos) << run.err;
 
-    // driver set-up, the eight rows cleared, then one LED at a time, row by row
-    std::vector<std::string> words = {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200",
-                                      "0300", "0400", "0500", "0600", "0700", "0800"};
-    for (int row = 1; row <= 8; ++row)
-        for (int column = 0; column < 8; ++column) {
-            char word[8];
-            snprintf(word, sizeof word, "%02X%02X", row, 1 << column);
-            words.push_back(word);
-        }
-
+    // driver set-up, the eight rows cleared, then one LED at a time, row by row, and
+    // column 7 of every row left lit
     std::string adapterLog = readFile(log);
-    std::vector<std::string> latched;
-    for (const std::string &line : linesStartingWith(adapterLog, "# latched "))
-        if (line.size() == 14) // whole words; the pin walk may latch a part of one
-            latched.push_back(line.substr(10));
-    EXPECT_EQ(latched, words);
-
+    expectLedWalk(adapterLog, 8);
     std::vector<std::string> shown;
     for (std::string line : linesStartingWith(run.out, "MAX2719: ")) {
         EXPECT_EQ(line.substr(13), "  \r") << "console line ends are \\r\\n";
         shown.push_back(line.substr(9, 4));
     }
-    EXPECT_EQ(shown, words);
-
-    // the matrix as the bench logs it last: row r of the dot walk ends with column 7 lit
-    std::vector<std::string> lines = splitLines(adapterLog);
-    auto matrix = std::find(lines.rbegin(), lines.rend(), "# matrix");
-    ASSERT_NE(matrix, lines.rend()) << "the bench logs its matrix when it stops";
-    std::vector<std::string> rows(matrix.base(), std::min(matrix.base() + 8, lines.end()));
-    EXPECT_EQ(rows, std::vector<std::string>(8, "# .......#"));
+    EXPECT_EQ(shown, wholeWordsLatched(adapterLog));
 }
 
 } // namespace

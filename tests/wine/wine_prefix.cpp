@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -24,20 +25,10 @@ const char kReadyStamp[] = ".scopecap-ready";
 std::string findOnPath(const std::string &name)
 {
     const char *path = getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty()) {
-            std::string candidate = dir + "/" + name;
-            if (access(candidate.c_str(), X_OK) == 0)
-                return candidate;
-        }
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
+    std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
+            return dir + "/" + name;
     return "";
 }
 

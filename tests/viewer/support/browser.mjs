@@ -53,6 +53,18 @@ export async function openViewer(browser, url) {
   return { page, viewerErrors };
 }
 
+// Drops a file on the page as a user would; returns the message then shown ('' for none).
+export async function dropFile(page, name, content) {
+  const dataTransfer = await page.evaluateHandle(([n, c]) => {
+    const dt = new DataTransfer();
+    dt.items.add(new File([c], n));
+    return dt;
+  }, [name, content]);
+  await page.dispatchEvent('body', 'drop', { dataTransfer });
+  await settled(page);
+  return (await page.locator('#message').isVisible()) ? text(page, '#message') : '';
+}
+
 export async function settled(page) {
   await page.waitForFunction(() => document.body.dataset.state !== 'loading', null, { timeout: 20000 });
   return page.evaluate(() => document.body.dataset.state);
