@@ -1,12 +1,12 @@
 // The serial link over the POSIX layer on a pseudo-terminal: opening, the block
 // read against a scripted peer, and the logged transfers.
-#include "capture_stdout.h"
+#include "line_settings.h"
 #include "pty_pair.h"
-#include "serial.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 #include <thread>
 
 namespace {
@@ -18,11 +18,9 @@ protected:
     void SetUp() override
     {
         setenv("COM9", pty.slavePath().c_str(), 1);
-        StdoutCapture capture;
-        HANDLE h = openComPort(9, 19200, '8', 'N');
-        std::string log = capture.finish();
-        ASSERT_NE(h, nullptr) << log;
-        EXPECT_EQ(log, " serial port COM9 connect OK \n\r");
+        auto [h, log] = openLogged();
+        EXPECT_EQ(log, kCom9Ok);
+        ASSERT_NE(h, nullptr);
     }
     void TearDown() override
     {
@@ -36,55 +34,36 @@ TEST_F(SerialLinkPty, OpensWithTheLineSettingsAndTimeouts)
 {
     DCB dcb;
     ASSERT_TRUE(GetCommState(serialState.hComm, &dcb));
-    EXPECT_EQ(dcb.BaudRate, 19200u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.fOutX, 0u);
-    EXPECT_EQ(dcb.fInX, 0u);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(lineOf(dcb), programLine(8, NOPARITY));
     COMMTIMEOUTS t;
     ASSERT_TRUE(GetCommTimeouts(serialState.hComm, &t));
-    EXPECT_EQ(t.ReadIntervalTimeout, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutConstant, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 1u);
-    EXPECT_EQ(t.WriteTotalTimeoutConstant, 5u);
-    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 1u);
+    EXPECT_EQ(timeoutsOf(t), kProgramTimeouts);
 }
 
 TEST_F(SerialLinkPty, ParityAndDataBitsCharacters)
 {
-    struct Case {
-        char bits, parity;
-        int byteSize, parityCode;
-    } cases[] = {{'7', 'E', 7, EVENPARITY}, {'8', 'O', 8, ODDPARITY}, {'x', 'N', 8, NOPARITY}, {'7', '5', 7, NOPARITY}};
-    for (const Case &c : cases) {
+    for (const LineChars &c : kLineChars) {
         closeComPort(9);
-        StdoutCapture capture;
-        HANDLE h = openComPort(9, 19200, c.bits, c.parity);
-        std::string log = capture.finish();
+        auto [h, log] = openLogged(9, c.bits, c.parity);
         ASSERT_NE(h, nullptr) << log << c.bits << c.parity;
         DCB dcb;
-        ASSERT_TRUE(GetCommState(serialState.hComm, &dcb));
-        EXPECT_EQ(dcb.ByteSize, c.byteSize) << c.bits;
-        EXPECT_EQ(dcb.Parity, c.parityCode) << c.parity;
+        ASSERT_TRUE(GetCommState(h, &dcb));
+        EXPECT_EQ(lineOf(dcb), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
     }
 }
 
 TEST_F(SerialLinkPty, ReopenAfterCloseSucceeds)
 {
     closeComPort(9);
-    StdoutCapture capture;
-    EXPECT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
-    EXPECT_EQ(capture.finish(), " serial port COM9 connect OK \n\r");
+    auto [h, log] = openLogged();
+    EXPECT_NE(h, nullptr);
+    EXPECT_EQ(log, kCom9Ok);
 }
 
 TEST_F(SerialLinkPty, SecondOpenWhileOpenFailsWithAccessDenied)
 {
     HANDLE first = serialState.hComm;
-    StdoutCapture capture;
-    EXPECT_EQ(openComPort(9, 19200, '8', 'N'), nullptr);
-    EXPECT_EQ(capture.finish(), "serial port COM9 connect fail COM9 error 5\n\r");
+    EXPECT_EQ(openLogged(), failedWith("serial port COM9 connect fail COM9 error 5\n\r"));
     serialState.hComm = first; // the failed open overwrote it; close the real one
 }
 
@@ -148,13 +127,12 @@ TEST_F(SerialLinkPty, WantZeroCountsAsTwoEmptyReads)
 
 TEST_F(SerialLinkPty, SendIoBufLogsTheCountAndTheBytesArrive)
 {
-    serialState.ioBuf[0] = 0x5A;
-    serialState.ioBuf[1] = 0x01;
-    serialState.ioBuf[2] = 0xFF;
+    const std::string frame("\x5A\x01\xFF", 3);
+    memcpy(serialState.ioBuf, frame.data(), 3);
     StdoutCapture capture;
     sendIoBuf(9, 3);
     EXPECT_EQ(capture.finish(), " iBytesWritten: 3 \n");
-    EXPECT_EQ(pty.read(3, 1s), std::string("\x5A\x01\xFF", 3));
+    EXPECT_EQ(pty.read(3, 1s), frame);
 }
 
 TEST_F(SerialLinkPty, ReadIoBufTakesTheReplyIntoIoBuf)
@@ -162,8 +140,7 @@ TEST_F(SerialLinkPty, ReadIoBufTakesTheReplyIntoIoBuf)
     pty.write(std::string("\xFF\x00", 2));
     readIoBuf(9, 2);
     EXPECT_EQ(serialState.readIoBufRead, 2u);
-    EXPECT_EQ(serialState.ioBuf[0], 0xFF);
-    EXPECT_EQ(serialState.ioBuf[1], 0x00);
+    EXPECT_EQ(std::string((const char *)serialState.ioBuf, 2), std::string("\xFF\x00", 2));
 }
 
 } // namespace
