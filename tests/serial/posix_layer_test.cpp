@@ -1,5 +1,5 @@
 // The POSIX stand-in for the Windows serial calls, on a pseudo-terminal pair.
-#include "line_settings.h"
+#include "link_expect.h"
 #include "pty_pair.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 // The serial link over the POSIX layer on a pseudo-terminal: opening, the block
 // read against a scripted peer, and the logged transfers.
-#include "line_settings.h"
+#include "link_expect.h"
 #include "pty_pair.h"
 
 #include <chrono>
@@ -72,22 +72,16 @@ TEST_F(SerialLinkPty, BlockInOnePiece)
     std::string reply(700, 'a');
     pty.write(reply);
     std::this_thread::sleep_for(50ms);
-    char buf[701] = {0};
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 700), 700u);
-    EXPECT_EQ(capture.finish(), "count_rd: 700 countGot: 700 want: 700 loop: 2\n");
-    EXPECT_EQ(std::string(buf), reply);
+    EXPECT_EQ(readBlockLogged(700), std::tuple(700u, reply, "count_rd: 700 countGot: 700 want: 700 loop: 2\n"));
 }
 
 TEST_F(SerialLinkPty, SilentPeerGivesTwoEmptyReads)
 {
-    char buf[700];
-    StdoutCapture capture;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(readBlock(9, buf, 700), 0u);
+    auto block = readBlockLogged(700);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(capture.finish(), "count_rd: 0 countGot: 0 want: 700 loop: 1\n"
-                                "count_rd: 0 countGot: 0 want: 700 loop: 0\n");
+    EXPECT_EQ(block, std::tuple(0u, "", "count_rd: 0 countGot: 0 want: 700 loop: 1\n"
+                                        "count_rd: 0 countGot: 0 want: 700 loop: 0\n"));
     EXPECT_GE(s, 1.5); // two reads of 100 + 700 ms each
     EXPECT_LT(s, 4.0);
 }
@@ -102,27 +96,20 @@ TEST_F(SerialLinkPty, DataSilenceDataSilenceEndsAtTheSecondSilence)
         std::this_thread::sleep_for(1600ms);
         pty.write(std::string(50, 'B'));
     });
-    char buf[1000];
-    StdoutCapture capture;
-    unsigned got = readBlock(9, buf, 1000);
-    std::string log = capture.finish();
+    auto block = readBlockLogged(1000);
     peer.join();
-    EXPECT_EQ(got, 150u);
-    EXPECT_EQ(log, "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
-                   "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
-                   "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
-                   "count_rd: 0 countGot: 150 want: 1000 loop: 0\n");
-    EXPECT_EQ(std::string(buf, 150), std::string(100, 'A') + std::string(50, 'B'));
+    EXPECT_EQ(block, std::tuple(150u, std::string(100, 'A') + std::string(50, 'B'),
+                                "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
+                                "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
+                                "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
+                                "count_rd: 0 countGot: 150 want: 1000 loop: 0\n"));
 }
 
 TEST_F(SerialLinkPty, WantZeroCountsAsTwoEmptyReads)
 {
     pty.write("xyz"); // waiting bytes must not be taken
-    char buf[4];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 0), 0u);
-    EXPECT_EQ(capture.finish(), "count_rd: 0 countGot: 0 want: 0 loop: 1\n"
-                                "count_rd: 0 countGot: 0 want: 0 loop: 0\n");
+    EXPECT_EQ(readBlockLogged(0), std::tuple(0u, "", "count_rd: 0 countGot: 0 want: 0 loop: 1\n"
+                                                     "count_rd: 0 countGot: 0 want: 0 loop: 0\n"));
 }
 
 TEST_F(SerialLinkPty, SendIoBufLogsTheCountAndTheBytesArrive)
@@ -152,17 +139,15 @@ TEST(SerialLinkCookedPty, EveryByteValueArrivesExactBothWays)
 {
     ptyPair pty(ptyPair::Slave::Cooked);
     setenv("COM9", pty.slavePath().c_str(), 1);
-    StdoutCapture capture;
-    ASSERT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
+    ASSERT_NE(openLogged().first, nullptr);
     std::string every;
     for (int b = 0; b < 256; ++b)
         every += (char)b;
     pty.write(every);
-    char buf[256];
-    EXPECT_EQ(readBlock(9, buf, 256), 256u);
-    EXPECT_EQ(std::string(buf, 256), every);
+    auto [got, data, log] = readBlockLogged(256);
+    EXPECT_EQ(got, 256u);
+    EXPECT_EQ(data, every);
     writeBytes(9, every.data(), 256);
-    capture.finish();
     EXPECT_EQ(serialState.writeBytesWritten, 256u);
     EXPECT_EQ(pty.read(257, 1s), every); // nothing added either, such as a CR before each LF
     closeComPort(9);

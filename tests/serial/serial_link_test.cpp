@@ -1,7 +1,7 @@
 // The serial link's logic against the in-memory port: every failure path of the
 // open, the settings it makes, and the block read's counting.
 #include "fake_port.h"
-#include "line_settings.h"
+#include "link_expect.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +18,15 @@ protected:
 
 TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
 {
-    struct Case {
-        const char *call;
-        std::string line;
+    const struct {
+        const char *call, *line;
     } cases[] = {
         {"SetupComm", "serial port COM9 SetupComm fail  31\n\r"},
         {"GetCommState", "serial port COM9  GetCommState fail  31\n\r"},
         {"SetCommState", "serial port COM9  SetCommState fail  31\n\r"},
         {"SetCommTimeouts", "serial port COM9 SetCommTimeouts fail  31\n\r"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         fakePort::reset();
         fakePort::setCallFails(c.call, 31);
         EXPECT_EQ(openLogged(), failedWith(c.line)) << c.call;
@@ -93,13 +92,11 @@ TEST_F(SerialLink, BlockReadAllowsTwoEmptyReadsInAllNotInARow)
     for (const std::string &piece :
          {std::string(10, 'a'), std::string(), std::string(5, 'b'), std::string(), std::string(5, 'c')})
         fakePort::queue(piece);
-    char buf[100];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 100), 15u);
-    EXPECT_EQ(capture.finish(), "count_rd: 10 countGot: 10 want: 100 loop: 2\n"
-                                "count_rd: 0 countGot: 10 want: 100 loop: 1\n"
-                                "count_rd: 5 countGot: 15 want: 100 loop: 1\n"
-                                "count_rd: 0 countGot: 15 want: 100 loop: 0\n");
+    EXPECT_EQ(readBlockLogged(100), std::tuple(15u, std::string(10, 'a') + std::string(5, 'b'),
+                                               "count_rd: 10 countGot: 10 want: 100 loop: 2\n"
+                                               "count_rd: 0 countGot: 10 want: 100 loop: 1\n"
+                                               "count_rd: 5 countGot: 15 want: 100 loop: 1\n"
+                                               "count_rd: 0 countGot: 15 want: 100 loop: 0\n"));
     // each read asks only for what is still missing
     EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{100, 90, 90, 85}));
     // a line error after an empty read is cleared so it cannot fail the rest
@@ -111,11 +108,9 @@ TEST_F(SerialLink, BlockReadStopsAsSoonAsAllBytesCame)
     openLogged();
     for (const std::string &piece : {std::string(6, 'x'), std::string(8, 'y'), std::string(3, 'z')})
         fakePort::queue(piece);
-    char buf[14];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 14), 14u);
-    EXPECT_EQ(capture.finish(), "count_rd: 6 countGot: 6 want: 14 loop: 2\n"
-                                "count_rd: 8 countGot: 14 want: 14 loop: 2\n");
+    EXPECT_EQ(readBlockLogged(14), std::tuple(14u, std::string(6, 'x') + std::string(8, 'y'),
+                                              "count_rd: 6 countGot: 6 want: 14 loop: 2\n"
+                                              "count_rd: 8 countGot: 14 want: 14 loop: 2\n"));
 }
 
 TEST_F(SerialLink, TransfersCountIntoTheirOwnCounters)
@@ -141,12 +136,9 @@ TEST_F(SerialLink, AFailedReadThatClearCommErrorClearsIsALineErrorNotALoss)
     openLogged();
     fakePort::setCallFails("ReadFile", 995); // aborted by fAbortOnError
     fakePort::queue(std::string(4, 'a'));
-    char buf[4];
-    StdoutCapture out;
     StderrCapture err;
-    EXPECT_EQ(readBlock(9, buf, 4), 4u);
+    EXPECT_EQ(std::get<0>(readBlockLogged(4)), 4u);
     EXPECT_EQ(err.finish(), "");
-    out.finish();
     EXPECT_FALSE(serialPortLost());
 }
 

@@ -1,10 +1,11 @@
-// What openComPort leaves on the line, as whole values so that a mismatch prints
-// both sides, and the data-bits and parity characters both port tests open with.
+// The serial link's results as whole values, so that a mismatch prints both sides:
+// the line openComPort leaves, its connect line, and what one readBlock gives.
 #pragma once
 
 #include "capture_stdout.h"
 #include "serial.h"
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -53,3 +54,13 @@ inline std::pair<HANDLE, std::string> openLogged(int port = 9, char bits = '8', 
 }
 inline std::pair<HANDLE, std::string> failedWith(const std::string &line) { return {nullptr, line}; }
 const std::string kCom9Ok = " serial port COM9 connect OK \n\r";
+
+// One readBlock of `want` bytes on COM9: the count, the bytes, and the lines it logged.
+inline std::tuple<unsigned, std::string, std::string> readBlockLogged(unsigned want)
+{
+    std::string buf(want, '\0');
+    StdoutCapture capture;
+    unsigned got = readBlock(9, buf.data(), want);
+    buf.resize(std::min(got, want));
+    return {got, buf, capture.finish()};
+}
