@@ -1,6 +1,6 @@
 // The POSIX stand-in for the Windows serial calls, on a pseudo-terminal pair.
+#include "link_expect.h"
 #include "pty_pair.h"
-#include "winapi.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -13,11 +13,15 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
+// Each test starts with COM7 open on the pty, at the program's time-outs.
 class PosixLayer : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("COM7", pty.slavePath().c_str(), 1); }
+    void SetUp() override
+    {
+        setenv("COM7", pty.slavePath().c_str(), 1);
+        ASSERT_NE(open(), INVALID_HANDLE_VALUE);
+        setTimeouts(100, 100, 1);
+    }
     void TearDown() override
     {
         if (h != INVALID_HANDLE_VALUE)
@@ -44,6 +48,7 @@ protected:
         DWORD got;
         std::string data;
         double ms;
+        std::tuple<BOOL, DWORD, std::string> result() const { return {ok, got, data}; }
     };
     // One ReadFile of up to `size` bytes, timed; the count starts at 77, so a call
     // that does not set it shows.
@@ -53,7 +58,7 @@ protected:
         Read r{FALSE, 77, "", 0};
         auto start = Clock::now();
         r.ok = ReadFile(from == INVALID_HANDLE_VALUE ? h : from, buf.data(), size, &r.got, NULL);
-        r.ms = msSince(start);
+        r.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         r.data.assign(buf.data(), std::min(r.got, size));
         return r;
     }
@@ -63,23 +68,20 @@ protected:
 
 TEST_F(PosixLayer, PortNamesResolveOrDoNotExist)
 {
-    const char *missing[] = {"COM0", "COM:", "COM", "LPT1", "COM7x", "COM07"};
-    for (const char *name : missing) {
+    setenv("COM8", "/nonexistent/tty", 1);
+    for (const char *name : {"COM0", "COM:", "COM", "LPT1", "COM7x", "COM07", "COM8"}) {
         SetLastError(0);
         EXPECT_EQ(create(name), INVALID_HANDLE_VALUE) << name;
         EXPECT_EQ(GetLastError(), 2u) << name;
     }
-    setenv("COM8", "/nonexistent/tty", 1);
-    EXPECT_EQ(create("COM8"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), 2u);
     unsetenv("COM8");
     // device names are case-blind on Windows
+    ASSERT_TRUE(CloseHandle(h));
     EXPECT_NE(h = create("com7"), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(PosixLayer, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(create("COM7"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), 5u);
     ASSERT_TRUE(CloseHandle(h));
@@ -89,22 +91,20 @@ TEST_F(PosixLayer, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
 
 TEST_F(PosixLayer, CommStateRoundTripsWhatTheProgramSets)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     DCB dcb;
     ASSERT_TRUE(GetCommState(h, &dcb));
     dcb.BaudRate = 19200;
     dcb.ByteSize = 7;
     dcb.Parity = ODDPARITY;
     dcb.StopBits = ONESTOPBIT;
-    dcb.fOutX = dcb.fInX = dcb.fOutxCtsFlow = 0;
+    dcb.fAbortOnError = 1;
+    dcb.fOutX = dcb.fInX = dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
     ASSERT_TRUE(SetCommState(h, &dcb));
     DCB back;
     ASSERT_TRUE(GetCommState(h, &back));
-    EXPECT_EQ(back.BaudRate, 19200u);
-    EXPECT_EQ(back.ByteSize, 7);
-    EXPECT_EQ(back.Parity, ODDPARITY);
-    EXPECT_EQ(back.StopBits, ONESTOPBIT);
-    EXPECT_EQ(back.fOutX, 0u);
+    EXPECT_EQ(lineOf(back), programLine(7, ODDPARITY));
 
     dcb.BaudRate = 12345; // no such line rate here
     SetLastError(0);
@@ -114,61 +114,47 @@ TEST_F(PosixLayer, CommStateRoundTripsWhatTheProgramSets)
 
 TEST_F(PosixLayer, ReadWithNothingArrivingEndsAtTheTotalDeadline)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    setTimeouts(100, 100, 1);
     Read r = read(50);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.got, 0u);
+    EXPECT_EQ(r.result(), std::tuple(TRUE, 0u, ""));
     EXPECT_GE(r.ms, 140); // 100 + 1 x 50
     EXPECT_LT(r.ms, 600);
 }
 
 TEST_F(PosixLayer, ReadEndsAtTheIntervalAfterABurstNotAtTheTotal)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    setTimeouts(100, 100, 1); // total for 2000 bytes: 2.1 s
     std::thread peer([&] {
         std::this_thread::sleep_for(50ms);
         pty.write(std::string(5, 'x'));
     });
-    Read r = read(2000);
+    Read r = read(2000); // the total for 2000 bytes: 2.1 s
     peer.join();
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.got, 5u);
+    EXPECT_EQ(r.result(), std::tuple(TRUE, 5u, "xxxxx"));
     EXPECT_GE(r.ms, 140);
     EXPECT_LT(r.ms, 1200);
 }
 
 TEST_F(PosixLayer, IntervalStartsOnlyWithTheFirstByte)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    setTimeouts(100, 100, 1); // total for 1500 bytes: 1.6 s
     std::thread peer([&] {
         std::this_thread::sleep_for(400ms); // well past one interval
         pty.write("late");
     });
-    Read r = read(1500);
+    Read r = read(1500); // the total for 1500 bytes: 1.6 s
     peer.join();
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.data, "late");
+    EXPECT_EQ(r.result(), std::tuple(TRUE, 4u, "late"));
 }
 
 TEST_F(PosixLayer, DataAlreadyWaitingComesBackAtOnce)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    setTimeouts(100, 100, 1);
     pty.write("0123456789");
     std::this_thread::sleep_for(20ms);
     Read r = read(10);
-    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.result(), std::tuple(TRUE, 10u, "0123456789"));
     EXPECT_LT(r.ms, 90);
-    EXPECT_EQ(r.data, "0123456789");
 }
 
 TEST_F(PosixLayer, WriteDeliversEveryByte)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
-    setTimeouts(100, 100, 1);
     std::string text;
     for (int i = 0; i < 300; ++i)
         text += (char)('a' + i % 26);
@@ -180,7 +166,6 @@ TEST_F(PosixLayer, WriteDeliversEveryByte)
 
 TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     setTimeouts(100, 3000, 1);
     std::thread peer([&] {
         std::this_thread::sleep_for(100ms);
@@ -188,8 +173,7 @@ TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
     });
     Read r = read(16);
     peer.join();
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.got, 0u);
+    EXPECT_EQ(r.result(), std::tuple(FALSE, 0u, ""));
     EXPECT_LT(r.ms, 2000);
     // and again at once: a pulled cable does not cost a time-out per read
     r = read(16);
@@ -199,7 +183,6 @@ TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
 
 TEST_F(PosixLayer, HangUpAfterSomeBytesReturnsThem)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     setTimeouts(1000, 3000, 1);
     std::thread peer([&] {
         pty.write("abc");
@@ -208,13 +191,11 @@ TEST_F(PosixLayer, HangUpAfterSomeBytesReturnsThem)
     });
     Read r = read(16);
     peer.join();
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.got, 3u);
+    EXPECT_EQ(r.result(), std::tuple(TRUE, 3u, "abc"));
 }
 
 TEST_F(PosixLayer, ClearCommErrorReportsBytesWaiting)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     pty.write("12345");
     std::this_thread::sleep_for(50ms);
     DWORD errors = 9;
@@ -226,13 +207,11 @@ TEST_F(PosixLayer, ClearCommErrorReportsBytesWaiting)
 
 TEST_F(PosixLayer, CallsOnAClosedHandleFail)
 {
-    ASSERT_NE(open(), INVALID_HANDLE_VALUE);
     ASSERT_TRUE(CloseHandle(h));
     HANDLE closed = h;
     h = INVALID_HANDLE_VALUE;
     Read r = read(4, closed);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.got, 0u);
+    EXPECT_EQ(r.result(), std::tuple(FALSE, 0u, ""));
     EXPECT_FALSE(CloseHandle(closed));
 }
 

@@ -1,12 +1,12 @@
 // The serial link over the POSIX layer on a pseudo-terminal: opening, the block
 // read against a scripted peer, and the logged transfers.
-#include "capture_stdout.h"
+#include "link_expect.h"
 #include "pty_pair.h"
-#include "serial.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 #include <thread>
 
 namespace {
@@ -18,11 +18,9 @@ protected:
     void SetUp() override
     {
         setenv("COM9", pty.slavePath().c_str(), 1);
-        StdoutCapture capture;
-        HANDLE h = openComPort(9, 19200, '8', 'N');
-        std::string log = capture.finish();
-        ASSERT_NE(h, nullptr) << log;
-        EXPECT_EQ(log, " serial port COM9 connect OK \n\r");
+        auto [h, log] = openLogged();
+        EXPECT_EQ(log, kCom9Ok);
+        ASSERT_NE(h, nullptr);
     }
     void TearDown() override
     {
@@ -36,55 +34,36 @@ TEST_F(SerialLinkPty, OpensWithTheLineSettingsAndTimeouts)
 {
     DCB dcb;
     ASSERT_TRUE(GetCommState(serialState.hComm, &dcb));
-    EXPECT_EQ(dcb.BaudRate, 19200u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.fOutX, 0u);
-    EXPECT_EQ(dcb.fInX, 0u);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(lineOf(dcb), programLine(8, NOPARITY));
     COMMTIMEOUTS t;
     ASSERT_TRUE(GetCommTimeouts(serialState.hComm, &t));
-    EXPECT_EQ(t.ReadIntervalTimeout, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutConstant, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 1u);
-    EXPECT_EQ(t.WriteTotalTimeoutConstant, 5u);
-    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 1u);
+    EXPECT_EQ(timeoutsOf(t), kProgramTimeouts);
 }
 
 TEST_F(SerialLinkPty, ParityAndDataBitsCharacters)
 {
-    struct Case {
-        char bits, parity;
-        int byteSize, parityCode;
-    } cases[] = {{'7', 'E', 7, EVENPARITY}, {'8', 'O', 8, ODDPARITY}, {'x', 'N', 8, NOPARITY}, {'7', '5', 7, NOPARITY}};
-    for (const Case &c : cases) {
+    for (const LineChars &c : kLineChars) {
         closeComPort(9);
-        StdoutCapture capture;
-        HANDLE h = openComPort(9, 19200, c.bits, c.parity);
-        std::string log = capture.finish();
+        auto [h, log] = openLogged(9, c.bits, c.parity);
         ASSERT_NE(h, nullptr) << log << c.bits << c.parity;
         DCB dcb;
-        ASSERT_TRUE(GetCommState(serialState.hComm, &dcb));
-        EXPECT_EQ(dcb.ByteSize, c.byteSize) << c.bits;
-        EXPECT_EQ(dcb.Parity, c.parityCode) << c.parity;
+        ASSERT_TRUE(GetCommState(h, &dcb));
+        EXPECT_EQ(lineOf(dcb), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
     }
 }
 
 TEST_F(SerialLinkPty, ReopenAfterCloseSucceeds)
 {
     closeComPort(9);
-    StdoutCapture capture;
-    EXPECT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
-    EXPECT_EQ(capture.finish(), " serial port COM9 connect OK \n\r");
+    auto [h, log] = openLogged();
+    EXPECT_NE(h, nullptr);
+    EXPECT_EQ(log, kCom9Ok);
 }
 
 TEST_F(SerialLinkPty, SecondOpenWhileOpenFailsWithAccessDenied)
 {
     HANDLE first = serialState.hComm;
-    StdoutCapture capture;
-    EXPECT_EQ(openComPort(9, 19200, '8', 'N'), nullptr);
-    EXPECT_EQ(capture.finish(), "serial port COM9 connect fail COM9 error 5\n\r");
+    EXPECT_EQ(openLogged(), failedWith("serial port COM9 connect fail COM9 error 5\n\r"));
     serialState.hComm = first; // the failed open overwrote it; close the real one
 }
 
@@ -93,22 +72,16 @@ TEST_F(SerialLinkPty, BlockInOnePiece)
     std::string reply(700, 'a');
     pty.write(reply);
     std::this_thread::sleep_for(50ms);
-    char buf[701] = {0};
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 700), 700u);
-    EXPECT_EQ(capture.finish(), "count_rd: 700 countGot: 700 want: 700 loop: 2\n");
-    EXPECT_EQ(std::string(buf), reply);
+    EXPECT_EQ(readBlockLogged(700), std::tuple(700u, reply, "count_rd: 700 countGot: 700 want: 700 loop: 2\n"));
 }
 
 TEST_F(SerialLinkPty, SilentPeerGivesTwoEmptyReads)
 {
-    char buf[700];
-    StdoutCapture capture;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(readBlock(9, buf, 700), 0u);
+    auto block = readBlockLogged(700);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(capture.finish(), "count_rd: 0 countGot: 0 want: 700 loop: 1\n"
-                                "count_rd: 0 countGot: 0 want: 700 loop: 0\n");
+    EXPECT_EQ(block, std::tuple(0u, "", "count_rd: 0 countGot: 0 want: 700 loop: 1\n"
+                                        "count_rd: 0 countGot: 0 want: 700 loop: 0\n"));
     EXPECT_GE(s, 1.5); // two reads of 100 + 700 ms each
     EXPECT_LT(s, 4.0);
 }
@@ -123,38 +96,30 @@ TEST_F(SerialLinkPty, DataSilenceDataSilenceEndsAtTheSecondSilence)
         std::this_thread::sleep_for(1600ms);
         pty.write(std::string(50, 'B'));
     });
-    char buf[1000];
-    StdoutCapture capture;
-    unsigned got = readBlock(9, buf, 1000);
-    std::string log = capture.finish();
+    auto block = readBlockLogged(1000);
     peer.join();
-    EXPECT_EQ(got, 150u);
-    EXPECT_EQ(log, "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
-                   "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
-                   "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
-                   "count_rd: 0 countGot: 150 want: 1000 loop: 0\n");
-    EXPECT_EQ(std::string(buf, 150), std::string(100, 'A') + std::string(50, 'B'));
+    EXPECT_EQ(block, std::tuple(150u, std::string(100, 'A') + std::string(50, 'B'),
+                                "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
+                                "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
+                                "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
+                                "count_rd: 0 countGot: 150 want: 1000 loop: 0\n"));
 }
 
 TEST_F(SerialLinkPty, WantZeroCountsAsTwoEmptyReads)
 {
     pty.write("xyz"); // waiting bytes must not be taken
-    char buf[4];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 0), 0u);
-    EXPECT_EQ(capture.finish(), "count_rd: 0 countGot: 0 want: 0 loop: 1\n"
-                                "count_rd: 0 countGot: 0 want: 0 loop: 0\n");
+    EXPECT_EQ(readBlockLogged(0), std::tuple(0u, "", "count_rd: 0 countGot: 0 want: 0 loop: 1\n"
+                                                     "count_rd: 0 countGot: 0 want: 0 loop: 0\n"));
 }
 
 TEST_F(SerialLinkPty, SendIoBufLogsTheCountAndTheBytesArrive)
 {
-    serialState.ioBuf[0] = 0x5A;
-    serialState.ioBuf[1] = 0x01;
-    serialState.ioBuf[2] = 0xFF;
+    const std::string frame("\x5A\x01\xFF", 3);
+    memcpy(serialState.ioBuf, frame.data(), 3);
     StdoutCapture capture;
     sendIoBuf(9, 3);
     EXPECT_EQ(capture.finish(), " iBytesWritten: 3 \n");
-    EXPECT_EQ(pty.read(3, 1s), std::string("\x5A\x01\xFF", 3));
+    EXPECT_EQ(pty.read(3, 1s), frame);
 }
 
 TEST_F(SerialLinkPty, ReadIoBufTakesTheReplyIntoIoBuf)
@@ -162,8 +127,7 @@ TEST_F(SerialLinkPty, ReadIoBufTakesTheReplyIntoIoBuf)
     pty.write(std::string("\xFF\x00", 2));
     readIoBuf(9, 2);
     EXPECT_EQ(serialState.readIoBufRead, 2u);
-    EXPECT_EQ(serialState.ioBuf[0], 0xFF);
-    EXPECT_EQ(serialState.ioBuf[1], 0x00);
+    EXPECT_EQ(std::string((const char *)serialState.ioBuf, 2), std::string("\xFF\x00", 2));
 }
 
 } // namespace
@@ -175,17 +139,15 @@ TEST(SerialLinkCookedPty, EveryByteValueArrivesExactBothWays)
 {
     ptyPair pty(ptyPair::Slave::Cooked);
     setenv("COM9", pty.slavePath().c_str(), 1);
-    StdoutCapture capture;
-    ASSERT_NE(openComPort(9, 19200, '8', 'N'), nullptr);
+    ASSERT_NE(openLogged().first, nullptr);
     std::string every;
     for (int b = 0; b < 256; ++b)
         every += (char)b;
     pty.write(every);
-    char buf[256];
-    EXPECT_EQ(readBlock(9, buf, 256), 256u);
-    EXPECT_EQ(std::string(buf, 256), every);
+    auto [got, data, log] = readBlockLogged(256);
+    EXPECT_EQ(got, 256u);
+    EXPECT_EQ(data, every);
     writeBytes(9, every.data(), 256);
-    capture.finish();
     EXPECT_EQ(serialState.writeBytesWritten, 256u);
     EXPECT_EQ(pty.read(257, 1s), every); // nothing added either, such as a CR before each LF
     closeComPort(9);

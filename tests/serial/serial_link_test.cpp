@@ -1,8 +1,7 @@
 // The serial link's logic against the in-memory port: every failure path of the
 // open, the settings it makes, and the block read's counting.
-#include "capture_stdout.h"
 #include "fake_port.h"
-#include "serial.h"
+#include "link_expect.h"
 
 #include <gtest/gtest.h>
 
@@ -15,33 +14,22 @@ protected:
         fakePort::reset();
         serialState = SerialState{};
     }
-    std::string openLog(int port = 9, char bits = '8', char parity = 'N', HANDLE *result = nullptr)
-    {
-        StdoutCapture capture;
-        HANDLE h = openComPort(port, 19200, bits, parity);
-        if (result != nullptr)
-            *result = h;
-        return capture.finish();
-    }
 };
 
 TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
 {
-    struct Case {
-        const char *call;
-        std::string line;
+    const struct {
+        const char *call, *line;
     } cases[] = {
         {"SetupComm", "serial port COM9 SetupComm fail  31\n\r"},
         {"GetCommState", "serial port COM9  GetCommState fail  31\n\r"},
         {"SetCommState", "serial port COM9  SetCommState fail  31\n\r"},
         {"SetCommTimeouts", "serial port COM9 SetCommTimeouts fail  31\n\r"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         fakePort::reset();
         fakePort::setCallFails(c.call, 31);
-        HANDLE h = (HANDLE)1;
-        EXPECT_EQ(openLog(9, '8', 'N', &h), c.line) << c.call;
-        EXPECT_EQ(h, nullptr) << c.call;
+        EXPECT_EQ(openLogged(), failedWith(c.line)) << c.call;
         EXPECT_FALSE(fakePort::portOpen()) << c.call << ": the port must not stay locked";
         EXPECT_NE(serialState.hComm, nullptr) << c.call << ": hComm keeps the handle";
     }
@@ -50,71 +38,46 @@ TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
 TEST_F(SerialLink, ConnectFailCarriesPortNameAndSystemError)
 {
     fakePort::setOpenFails(2);
-    HANDLE h = (HANDLE)1;
-    EXPECT_EQ(openLog(9, '8', 'N', &h), "serial port COM9 connect fail COM9 error 2\n\r");
-    EXPECT_EQ(h, nullptr);
+    EXPECT_EQ(openLogged(), failedWith("serial port COM9 connect fail COM9 error 2\n\r"));
     EXPECT_EQ(serialState.hComm, INVALID_HANDLE_VALUE); // stored even when the open fails
 
     fakePort::setOpenFails(5);
-    EXPECT_EQ(openLog(3), "serial port COM3 connect fail COM3 error 5\n\r");
+    EXPECT_EQ(openLogged(3), failedWith("serial port COM3 connect fail COM3 error 5\n\r"));
 }
 
 TEST_F(SerialLink, PortTenAndAboveGiveANameThatIsNoDigit)
 {
     // the POSIX layer refuses "COM:"; the fake accepts anything, so check the name printed
     fakePort::setOpenFails(2);
-    EXPECT_EQ(openLog(10), std::string("serial port COM10 connect fail COM: error 2\n\r"));
+    EXPECT_EQ(openLogged(10), failedWith("serial port COM10 connect fail COM: error 2\n\r"));
 }
 
 TEST_F(SerialLink, SettingsMadeAndSettingsLeftAlone)
 {
-    HANDLE h = nullptr;
-    EXPECT_EQ(openLog(9, '8', 'E', &h), " serial port COM9 connect OK \n\r");
+    auto [h, log] = openLogged(9, '8', 'E');
+    EXPECT_EQ(log, kCom9Ok);
     EXPECT_NE(h, nullptr);
-    DCB d = fakePort::lastCommState();
-    EXPECT_EQ(d.BaudRate, 19200u);
-    EXPECT_EQ(d.ByteSize, 8);
-    EXPECT_EQ(d.Parity, EVENPARITY);
-    EXPECT_EQ(d.StopBits, ONESTOPBIT);
-    EXPECT_EQ(d.fAbortOnError, 1u);
-    EXPECT_EQ(d.fOutX, 0u);
-    EXPECT_EQ(d.fInX, 0u);
-    EXPECT_EQ(d.fOutxCtsFlow, 0u);
-    EXPECT_EQ(d.fOutxDsrFlow, 0u);
-    EXPECT_EQ(d.fRtsControl, (DWORD)RTS_CONTROL_DISABLE);
-    EXPECT_EQ(d.fDtrControl, (DWORD)DTR_CONTROL_DISABLE);
+    const DCB d = fakePort::lastCommState();
+    EXPECT_EQ(lineOf(d), programLine(8, EVENPARITY));
     // not the program's to set: as the driver reported them
-    EXPECT_EQ(d.fBinary, 1u);
-    EXPECT_EQ(d.XonLim, 2048);
-    EXPECT_EQ(d.XoffLim, 512);
-    EXPECT_EQ(d.XonChar, 0x11);
-    COMMTIMEOUTS t = fakePort::lastTimeouts();
-    EXPECT_EQ(t.ReadIntervalTimeout, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutConstant, 100u);
-    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 1u);
-    EXPECT_EQ(t.WriteTotalTimeoutConstant, 5u);
-    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 1u);
+    EXPECT_EQ(std::tuple(d.fBinary, d.XonLim, d.XoffLim, d.XonChar, d.XoffChar), std::tuple(1u, 2048, 512, 0x11, 0x13));
+    EXPECT_EQ(timeoutsOf(fakePort::lastTimeouts()), kProgramTimeouts);
     // a stale line error from an earlier user is cleared once at the open
     EXPECT_EQ(fakePort::clearCommErrorCalls(), 1);
 }
 
 TEST_F(SerialLink, DataBitsAndParityCharacters)
 {
-    const struct {
-        char bits, parity;
-        int size, code;
-    } cases[] = {{'7', 'O', 7, ODDPARITY}, {'8', 'N', 8, NOPARITY}, {'9', '1', 8, NOPARITY}, {'7', 'e', 7, NOPARITY}};
-    for (const auto &c : cases) {
+    for (const LineChars &c : kLineChars) {
         fakePort::reset();
-        openLog(9, c.bits, c.parity);
-        EXPECT_EQ(fakePort::lastCommState().ByteSize, c.size) << c.bits;
-        EXPECT_EQ(fakePort::lastCommState().Parity, c.code) << c.parity;
+        openLogged(9, c.bits, c.parity);
+        EXPECT_EQ(lineOf(fakePort::lastCommState()), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
     }
 }
 
 TEST_F(SerialLink, CloseLeavesTheHandleValue)
 {
-    openLog();
+    openLogged();
     HANDLE h = serialState.hComm;
     closeComPort(9);
     EXPECT_FALSE(fakePort::portOpen());
@@ -124,42 +87,35 @@ TEST_F(SerialLink, CloseLeavesTheHandleValue)
 
 TEST_F(SerialLink, BlockReadAllowsTwoEmptyReadsInAllNotInARow)
 {
-    openLog();
-    fakePort::queue(std::string(10, 'a'));
-    fakePort::queue(std::string());
-    fakePort::queue(std::string(5, 'b'));
-    fakePort::queue(std::string());
-    fakePort::queue(std::string(5, 'c')); // never read: the second empty read ended the block
-    char buf[100];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 100), 15u);
-    EXPECT_EQ(capture.finish(), "count_rd: 10 countGot: 10 want: 100 loop: 2\n"
-                                "count_rd: 0 countGot: 10 want: 100 loop: 1\n"
-                                "count_rd: 5 countGot: 15 want: 100 loop: 1\n"
-                                "count_rd: 0 countGot: 15 want: 100 loop: 0\n");
+    openLogged();
+    // the 'c's are never read: the second empty read ended the block
+    for (const std::string &piece :
+         {std::string(10, 'a'), std::string(), std::string(5, 'b'), std::string(), std::string(5, 'c')})
+        fakePort::queue(piece);
+    EXPECT_EQ(readBlockLogged(100), std::tuple(15u, std::string(10, 'a') + std::string(5, 'b'),
+                                               "count_rd: 10 countGot: 10 want: 100 loop: 2\n"
+                                               "count_rd: 0 countGot: 10 want: 100 loop: 1\n"
+                                               "count_rd: 5 countGot: 15 want: 100 loop: 1\n"
+                                               "count_rd: 0 countGot: 15 want: 100 loop: 0\n"));
     // each read asks only for what is still missing
-    std::vector<unsigned> asked = fakePort::readRequests();
-    EXPECT_EQ(asked, (std::vector<unsigned>{100, 90, 90, 85}));
+    EXPECT_EQ(fakePort::readRequests(), (std::vector<unsigned>{100, 90, 90, 85}));
     // a line error after an empty read is cleared so it cannot fail the rest
     EXPECT_EQ(fakePort::clearCommErrorCalls(), 1 + 2);
 }
 
 TEST_F(SerialLink, BlockReadStopsAsSoonAsAllBytesCame)
 {
-    openLog();
-    fakePort::queue(std::string(6, 'x'));
-    fakePort::queue(std::string(8, 'y'));
-    fakePort::queue(std::string(3, 'z'));
-    char buf[14];
-    StdoutCapture capture;
-    EXPECT_EQ(readBlock(9, buf, 14), 14u);
-    EXPECT_EQ(capture.finish(), "count_rd: 6 countGot: 6 want: 14 loop: 2\n"
-                                "count_rd: 8 countGot: 14 want: 14 loop: 2\n");
+    openLogged();
+    for (const std::string &piece : {std::string(6, 'x'), std::string(8, 'y'), std::string(3, 'z')})
+        fakePort::queue(piece);
+    EXPECT_EQ(readBlockLogged(14), std::tuple(14u, std::string(6, 'x') + std::string(8, 'y'),
+                                              "count_rd: 6 countGot: 6 want: 14 loop: 2\n"
+                                              "count_rd: 8 countGot: 14 want: 14 loop: 2\n"));
 }
 
 TEST_F(SerialLink, TransfersCountIntoTheirOwnCounters)
 {
-    openLog();
+    openLogged();
     serialState.ioBuf[0] = 1;
     serialState.ioBuf[1] = 2;
     StdoutCapture capture;
@@ -172,30 +128,24 @@ TEST_F(SerialLink, TransfersCountIntoTheirOwnCounters)
     readIoBuf(9, 3);
     EXPECT_EQ(serialState.readIoBufRead, 2u);
     EXPECT_EQ(serialState.sendIoBufWritten, 2u);
-    auto frames = fakePort::writes();
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0], (std::vector<unsigned char>{1, 2}));
-    EXPECT_EQ(std::string(frames[1].begin(), frames[1].end()), "abcd");
+    EXPECT_EQ(fakePort::writes(), (std::vector<std::vector<unsigned char>>{{1, 2}, {'a', 'b', 'c', 'd'}}));
 }
 
 TEST_F(SerialLink, AFailedReadThatClearCommErrorClearsIsALineErrorNotALoss)
 {
-    openLog();
+    openLogged();
     fakePort::setCallFails("ReadFile", 995); // aborted by fAbortOnError
     fakePort::queue(std::string(4, 'a'));
-    char buf[4];
-    StdoutCapture out;
     StderrCapture err;
-    EXPECT_EQ(readBlock(9, buf, 4), 4u);
+    EXPECT_EQ(std::get<0>(readBlockLogged(4)), 4u);
     EXPECT_EQ(err.finish(), "");
-    out.finish();
     EXPECT_FALSE(serialPortLost());
 }
 
 TEST_F(SerialLink, ALostPortIsNamedOnceAndLaterTransfersCountZeroWithoutASystemCall)
 {
     serialNameProgram("scopecap");
-    openLog(7);
+    openLogged(7);
     fakePort::queue(std::string(3, 'a'));
     fakePort::setGone(1167);
     char buf[10];
@@ -221,7 +171,7 @@ TEST_F(SerialLink, ALostPortIsNamedOnceAndLaterTransfersCountZeroWithoutASystemC
     EXPECT_EQ(serialState.readIoBufRead, 0u);
     // a port opened afresh is a new port
     fakePort::reset();
-    openLog(7);
+    openLogged(7);
     EXPECT_FALSE(serialPortLost());
 }
 

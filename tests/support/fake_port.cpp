@@ -1,52 +1,54 @@
 #include "fake_port.h"
 
-#include "winapi.h"
-
+#include <algorithm>
 #include <deque>
 #include <stdio.h>
 #include <string.h>
 
 namespace {
 
-bool isOpen = false;
-unsigned failOpen = 0;
-DWORD lastError = 0;
-std::deque<std::vector<unsigned char>> pieces;
-std::vector<std::vector<unsigned char>> writeLog;
-std::vector<unsigned> reads;
-int clears = 0;
-int sleeps = 0;
-long long slept = 0;
+// What reset() starts afresh. The clock is not part of it: it runs on across resets.
+struct State {
+    bool isOpen = false;
+    unsigned failOpen = 0;
+    DWORD lastError = 0;
+    std::deque<std::vector<unsigned char>> pieces;
+    std::vector<std::vector<unsigned char>> writeLog;
+    std::vector<unsigned> reads;
+    int clears = 0;
+    int sleeps = 0;
+    long long slept = 0;
+    std::string failingCall;
+    unsigned failingError = 0;
+    unsigned goneError = 0;
+    DCB commState{};
+    COMMTIMEOUTS timeouts{};
+} port;
 int32_t clockNow = 0;
 const HANDLE kHandle = (HANDLE)(intptr_t)7;
-std::string failingCall;
-unsigned failingError = 0;
-unsigned goneError = 0;
-DCB commState{};
-COMMTIMEOUTS timeouts{};
 
 bool failsNow(const char *call)
 {
-    if (failingCall != call)
+    if (port.failingCall != call)
         return false;
-    failingCall.clear();
-    lastError = failingError;
+    port.failingCall.clear();
+    port.lastError = port.failingError;
     return true;
 }
 
 bool valid(HANDLE h)
 {
-    if (isOpen && h == kHandle)
+    if (port.isOpen && h == kHandle)
         return true;
-    lastError = ERROR_INVALID_HANDLE;
+    port.lastError = ERROR_INVALID_HANDLE;
     return false;
 }
 
 bool gone()
 {
-    if (goneError == 0)
+    if (port.goneError == 0)
         return false;
-    lastError = goneError;
+    port.lastError = port.goneError;
     return true;
 }
 
@@ -54,60 +56,45 @@ bool gone()
 
 namespace fakePort {
 
-void reset()
-{
-    isOpen = false;
-    failOpen = 0;
-    lastError = 0;
-    pieces.clear();
-    writeLog.clear();
-    reads.clear();
-    clears = 0;
-    sleeps = 0;
-    slept = 0;
-    failingCall.clear();
-    goneError = 0;
-    commState = DCB{};
-    timeouts = COMMTIMEOUTS{};
-}
+void reset() { port = State{}; }
 
-void setOpenFails(unsigned error) { failOpen = error; }
+void setOpenFails(unsigned error) { port.failOpen = error; }
 void setCallFails(const std::string &call, unsigned error)
 {
-    failingCall = call;
-    failingError = error;
+    port.failingCall = call;
+    port.failingError = error;
 }
-void setGone(unsigned error) { goneError = error; }
-bool portOpen() { return isOpen; }
-DCB lastCommState() { return commState; }
-COMMTIMEOUTS lastTimeouts() { return timeouts; }
-void queue(const std::vector<unsigned char> &piece) { pieces.push_back(piece); }
-void queue(const std::string &piece) { pieces.emplace_back(piece.begin(), piece.end()); }
+void setGone(unsigned error) { port.goneError = error; }
+bool portOpen() { return port.isOpen; }
+DCB lastCommState() { return port.commState; }
+COMMTIMEOUTS lastTimeouts() { return port.timeouts; }
+void queue(const std::vector<unsigned char> &piece) { port.pieces.push_back(piece); }
+void queue(const std::string &piece) { port.pieces.emplace_back(piece.begin(), piece.end()); }
 
 std::vector<unsigned char> written()
 {
     std::vector<unsigned char> all;
-    for (const auto &w : writeLog)
+    for (const auto &w : port.writeLog)
         all.insert(all.end(), w.begin(), w.end());
     return all;
 }
 
-std::vector<std::vector<unsigned char>> writes() { return writeLog; }
-std::vector<unsigned> readRequests() { return reads; }
-int clearCommErrorCalls() { return clears; }
-int sleepCalls() { return sleeps; }
-long long sleptMs() { return slept; }
+std::vector<std::vector<unsigned char>> writes() { return port.writeLog; }
+std::vector<unsigned> readRequests() { return port.reads; }
+int clearCommErrorCalls() { return port.clears; }
+int sleepCalls() { return port.sleeps; }
+long long sleptMs() { return port.slept; }
 
 } // namespace fakePort
 
 HANDLE CreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
 {
-    if (failOpen != 0) {
-        lastError = failOpen;
-        failOpen = 0;
+    if (port.failOpen != 0) {
+        port.lastError = port.failOpen;
+        port.failOpen = 0;
         return INVALID_HANDLE_VALUE;
     }
-    isOpen = true;
+    port.isOpen = true;
     return kHandle;
 }
 
@@ -137,25 +124,23 @@ BOOL GetCommState(HANDLE h, LPDCB dcb)
     return TRUE;
 }
 
-BOOL SetCommState(HANDLE h, LPDCB dcb)
+// SetCommState and SetCommTimeouts: keep what the program gave, for the test to read.
+template <class T> BOOL keep(HANDLE h, const char *call, T &kept, const T *given)
 {
-    if (!valid(h) || failsNow("SetCommState"))
+    if (!valid(h) || failsNow(call))
         return FALSE;
-    commState = *dcb;
+    kept = *given;
     return TRUE;
 }
+
+BOOL SetCommState(HANDLE h, LPDCB dcb) { return keep(h, "SetCommState", port.commState, dcb); }
+BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) { return keep(h, "SetCommTimeouts", port.timeouts, t); }
+
 BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
 {
     if (!valid(h))
         return FALSE;
-    memset(t, 0, sizeof *t);
-    return TRUE;
-}
-BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
-{
-    if (!valid(h) || failsNow("SetCommTimeouts"))
-        return FALSE;
-    timeouts = *t;
+    *t = COMMTIMEOUTS{};
     return TRUE;
 }
 
@@ -164,19 +149,17 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD got, LPOVERLAPPED)
     *got = 0;
     if (!valid(h))
         return FALSE;
-    reads.push_back(toRead);
+    port.reads.push_back(toRead);
     if (gone() || failsNow("ReadFile"))
         return FALSE;
-    if (pieces.empty() || toRead == 0)
+    if (port.pieces.empty() || toRead == 0)
         return TRUE;
-    auto &piece = pieces.front();
-    DWORD n = piece.size() < toRead ? (DWORD)piece.size() : toRead;
-    // an empty piece (a timed-out read) has no data pointer to copy from
-    if (n > 0)
-        memcpy(buffer, piece.data(), n);
+    auto &piece = port.pieces.front();
+    DWORD n = std::min((DWORD)piece.size(), toRead);
+    std::copy_n(piece.begin(), n, (unsigned char *)buffer);
     piece.erase(piece.begin(), piece.begin() + n);
     if (piece.empty())
-        pieces.pop_front();
+        port.pieces.pop_front();
     *got = n;
     return TRUE;
 }
@@ -187,7 +170,7 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERL
     if (!valid(h))
         return FALSE;
     const unsigned char *b = (const unsigned char *)buffer;
-    writeLog.emplace_back(b, b + toWrite);
+    port.writeLog.emplace_back(b, b + toWrite);
     if (gone() || failsNow("WriteFile"))
         return FALSE;
     *written = toWrite;
@@ -198,7 +181,7 @@ BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT)
 {
     if (errors != nullptr)
         *errors = 0;
-    ++clears;
+    ++port.clears;
     return valid(h) && !gone();
 }
 
@@ -206,13 +189,13 @@ BOOL CloseHandle(HANDLE h)
 {
     if (!valid(h))
         return FALSE;
-    isOpen = false;
+    port.isOpen = false;
     return TRUE;
 }
 
-DWORD GetLastError(void) { return lastError; }
-void platformErrorText(char *out, size_t size) { snprintf(out, size, "fake error %u", (unsigned)lastError); }
-void SetLastError(DWORD code) { lastError = code; }
+DWORD GetLastError(void) { return port.lastError; }
+void platformErrorText(char *out, size_t size) { snprintf(out, size, "fake error %u", (unsigned)port.lastError); }
+void SetLastError(DWORD code) { port.lastError = code; }
 
 int32_t platformClockMs(void)
 {
@@ -224,8 +207,8 @@ int32_t platformClockMs(void)
 
 void platformSleepMs(uint32_t ms)
 {
-    ++sleeps;
-    slept += ms;
+    ++port.sleeps;
+    port.slept += ms;
 }
 
 int platformReplaceFile(const char *from, const char *to) { return rename(from, to) == 0; }
