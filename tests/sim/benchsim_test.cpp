@@ -216,9 +216,9 @@ TEST_F(Benchsim, HelpNamesEveryOption)
     ProgramRun run = benchsim({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
     for (const char *option : {"--link", "--device", "--once", "--baud", "--log", "--quiet", "--silent", "--short",
-                               "--stall-after", "--stall-ms", "--hangup-after", "--garbage", "--seed", "--long", "--nack",
-                               "--settings", "--wave1", "--wave2", "--dump-settings", "--dump-samples", "--keys",
-                               "--range", "--serial", "--matrix", "--mode", "--help"})
+                               "--stall-after", "--stall-ms", "--hangup-after", "--garbage", "--seed", "--long",
+                               "--nack", "--settings", "--wave1", "--wave2", "--dump-settings", "--dump-samples",
+                               "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
         EXPECT_NE(run.out.find(std::string("  ") + option + " "), std::string::npos) << option;
     EXPECT_EQ(benchsim({"iss", "-h"}).out, run.out);
 }
