@@ -9,18 +9,29 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace simtest {
 
 using namespace std::chrono_literals;
+using sim::BenchOptions;
 using sim::hexBytes; // "5A 01"
+using Clock = std::chrono::steady_clock;
 
 // Plain bytes, for frames and for what a test compares byte for byte.
 inline std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
 inline std::string bytes(const std::vector<uint8_t> &values) { return std::string(values.begin(), values.end()); }
+
+// True once nothing is left at `path`, not even a dangling symlink.
+inline bool linkGone(const std::string &path)
+{
+    return !std::filesystem::exists(std::filesystem::symlink_status(path));
+}
 
 class BenchFixture : public ::testing::Test {
 protected:

@@ -1,20 +1,14 @@
 // benchsim as a program: the printed path and the symlink, stopping by signal and
 // by --once, the command line, and the dumps that tests of other programs build on.
-#include "bench.h"
+#include "bench_fixture.h"
 #include "cli.h"
-#include "pty_pair.h"
-#include "run_program.h"
 #include "program_expect.h"
 #include "sim_expect.h"
-#include "bench_fixture.h"
 
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <poll.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -22,21 +16,20 @@ namespace {
 using namespace simtest;
 namespace fs = std::filesystem;
 
-class Benchsim : public ::testing::Test {
+// benchsim runs as a child process: of the fixture only the directory is used.
+class Benchsim : public BenchFixture {
 protected:
-    void SetUp() override { dir = makeTempDir("benchsim-"); }
-    void TearDown() override { removeTree(dir); }
-    std::string dir;
+    const std::string dir = tempDir();
 };
 
-bool isLink(const std::string &path) { return fs::is_symlink(fs::symlink_status(path)); }
+ProgramRun benchsim(const std::vector<std::string> &args) { return runProgram(benchsimPath(), args, {}, "", 10s); }
 
 TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
 {
     const std::string link = dir + "/com9";
     writeFile(link, "an old file in the way\n"); // replaced by the link
     BenchProcess bench("scope", link, {"--quiet"}); // throws unless it printed the link
-    ASSERT_TRUE(isLink(link));
+    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
     EXPECT_EQ(fs::read_symlink(link).string().rfind("/dev/pts/", 0), 0u);
     {
         SlavePort port(link, true);
@@ -48,7 +41,7 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
     EXPECT_TRUE(bench.running());
     bench.signal(SIGTERM);
     EXPECT_EQ(bench.waitExit(5s), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
@@ -62,7 +55,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
     }
     bench.signal(SIGINT);
     EXPECT_EQ(bench.waitExit(5s), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(linkGone(link));
     EXPECT_EQ(readFile(log), "5A 01\n# matrix\n"
                              "# ........\n# ........\n# ........\n# ........\n"
                              "# ........\n# ........\n# ........\n# ........\n");
@@ -84,7 +77,7 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
         EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
         EXPECT_EQ(bench.waitExit(5s), 0);
     }
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(linkGone(link));
     EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
 }
 
@@ -104,7 +97,7 @@ TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
         EXPECT_TRUE(bench.running());
     }
     EXPECT_EQ(bench.waitExit(5s), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, HangupAfterExitsByItself)
@@ -117,7 +110,7 @@ TEST_F(Benchsim, HangupAfterExitsByItself)
     EXPECT_TRUE(port.hungUp(5s, &got));
     EXPECT_EQ(got, ":DISPlay:W");
     EXPECT_EQ(bench.waitExit(5s), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
@@ -141,9 +134,7 @@ void cable(int a, int b, const std::atomic<bool> &cut)
         poll(p, 2, 20);
         bool idle = true;
         for (int k = 0; k < 2; ++k) {
-            if (!(p[k].revents & POLLIN))
-                continue;
-            ssize_t n = read(p[k].fd, buf, sizeof buf);
+            ssize_t n = p[k].revents & POLLIN ? read(p[k].fd, buf, sizeof buf) : 0;
             for (ssize_t done = 0; n > 0 && done < n;) {
                 ssize_t w = write(p[1 - k].fd, buf + done, (size_t)(n - done));
                 done += w > 0 ? w : 0;
@@ -173,10 +164,10 @@ TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
     cut = true;
     wire.join();
 
-    ProgramRun run = runProgram(benchsimPath(), {"scope", "--device", dir + "/none"}, {}, "", 10s);
+    ProgramRun run = benchsim({"scope", "--device", dir + "/none"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "benchsim: cannot open " + dir + "/none: No such file or directory\n");
-    run = runProgram(benchsimPath(), {"iss", "--device", "/dev/null"}, {}, "", 10s);
+    run = benchsim({"iss", "--device", "/dev/null"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err.rfind("benchsim: /dev/null is not a serial device: ", 0), 0u) << run.err;
 }
@@ -185,41 +176,22 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
 {
     writeFile(dir + "/settings.txt", "x");
     const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"dsp"},
-        {"scope", "--bogus"},
-        {"scope", "--baud"},
-        {"scope", "--baud", "fast"},
-        {"scope", "--baud", "10"},
-        {"scope", "--short", "-1"},
-        {"scope", "--stall-after", "5"},
-        {"scope", "--stall-ms", "5"},
-        {"scope", "--wave1", "saw"},
-        {"scope", "--wave2", "sine:40000"},
-        {"scope", "--wave1", "sine:10:1"},
-        {"scope", "--wave1", "square:10:100:0"},
-        {"scope", "--wave1", "sine:10:100:30"},
-        {"scope", "--settings", dir + "/no-such-file"},
-        {"scope", "--dump-samples", "3"},
-        {"scope", "--keys", "5"},
-        {"scope", "--nack"},
-        {"scope", "--once=yes"},
-        {"iss", "--long"},
-        {"iss", "--wave1", "sine"},
-        {"iss", "--mode", "33"},
-        {"iss", "--keys", "70000"},
-        {"iss", "--range", "300"},
-        {"iss", "--serial", ""},
-        {"scope", "--device"},
-        {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
-        {"scope", "--device", "/dev/null", "--hangup-after", "5"},
-        {"iss", "--device", "/dev/null", "--once"},
+        {}, {"dsp"}, {"scope", "--bogus"}, {"scope", "--once=yes"},
+        {"scope", "--baud"}, {"scope", "--baud", "fast"}, {"scope", "--baud", "10"},
+        {"scope", "--short", "-1"}, {"scope", "--stall-after", "5"}, {"scope", "--stall-ms", "5"},
+        {"scope", "--wave1", "saw"}, {"scope", "--wave2", "sine:40000"}, {"scope", "--wave1", "sine:10:1"},
+        {"scope", "--wave1", "square:10:100:0"}, {"scope", "--wave1", "sine:10:100:30"},
+        {"scope", "--settings", dir + "/no-such-file"}, {"scope", "--dump-samples", "3"},
+        // the other personality's options, and the adapter's out of range
+        {"scope", "--keys", "5"}, {"scope", "--nack"}, {"iss", "--long"}, {"iss", "--wave1", "sine"},
+        {"iss", "--mode", "33"}, {"iss", "--keys", "70000"}, {"iss", "--range", "300"}, {"iss", "--serial", ""},
+        // a device has no link, no hang-up of its own and no program closing it
+        {"scope", "--device"}, {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
+        {"scope", "--device", "/dev/null", "--hangup-after", "5"}, {"iss", "--device", "/dev/null", "--once"},
     };
     for (const auto &args : bad) {
-        ProgramRun run = runProgram(benchsimPath(), args, {}, "", 10s);
-        std::string shown;
-        for (const auto &a : args)
-            shown += a + " ";
+        ProgramRun run = benchsim(args);
+        const std::string shown = ::testing::PrintToString(args);
         EXPECT_EQ(run.exitStatus, 64) << shown;
         EXPECT_EQ(run.out, "") << shown;
         EXPECT_EQ(run.err.rfind("benchsim: ", 0), 0u) << shown << run.err;
@@ -229,46 +201,44 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
 
 TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
 {
-    ProgramRun run = runProgram(benchsimPath(), {"scope", "--link", dir + "/no-such-dir/com9"}, {}, "", 10s);
+    ProgramRun run = benchsim({"scope", "--link", dir + "/no-such-dir/com9"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("benchsim: cannot make the link " + dir + "/no-such-dir/com9: ", 0), 0u) << run.err;
-    run = runProgram(benchsimPath(), {"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"}, {}, "", 10s);
+    run = benchsim({"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err.rfind("benchsim: cannot write the log ", 0), 0u) << run.err;
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir + "/com9")));
+    EXPECT_TRUE(linkGone(dir + "/com9"));
 }
 
 TEST_F(Benchsim, HelpNamesEveryOption)
 {
-    ProgramRun run = runProgram(benchsimPath(), {"--help"});
+    ProgramRun run = benchsim({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
-    for (const char *option :
-         {"--link", "--device", "--once", "--baud", "--log", "--quiet", "--silent", "--short", "--stall-after", "--stall-ms",
-          "--hangup-after", "--garbage", "--seed", "--long", "--nack", "--settings", "--wave1", "--wave2",
-          "--dump-settings", "--dump-samples", "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
+    for (const char *option : {"--link", "--device", "--once", "--baud", "--log", "--quiet", "--silent", "--short",
+                               "--stall-after", "--stall-ms", "--hangup-after", "--garbage", "--seed", "--long",
+                               "--nack", "--settings", "--wave1", "--wave2", "--dump-settings", "--dump-samples",
+                               "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
         EXPECT_NE(run.out.find(std::string("  ") + option + " "), std::string::npos) << option;
-    EXPECT_EQ(runProgram(benchsimPath(), {"iss", "-h"}).out, run.out);
+    EXPECT_EQ(benchsim({"iss", "-h"}).out, run.out);
 }
 
 TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
 {
-    ProgramRun run = runProgram(benchsimPath(), {"scope", "--dump-settings"});
+    ProgramRun run = benchsim({"scope", "--dump-settings"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, sim::scopeSettingsReply(sim::BenchOptions{}));
 
     const std::string file = dir + "/lrn.txt";
     writeFile(file, ":TIMebase:SCALe 1.000e-03;:RUN");
-    run = runProgram(benchsimPath(), {"scope", "--settings", file, "--dump-settings"});
+    run = benchsim({"scope", "--settings", file, "--dump-settings"});
     EXPECT_EQ(run.out, ":TIMebase:SCALe 1.000e-03;:RUN");
 
-    run = runProgram(benchsimPath(), {"scope", "--settings", file, "--wave2", "ramp", "--dump-samples", "2"});
+    run = benchsim({"scope", "--settings", file, "--wave2", "ramp", "--dump-samples", "2"});
     EXPECT_EQ(run.exitStatus, 0);
     std::vector<std::string> lines = splitLines(run.out);
     ASSERT_EQ(lines.size(), 4001u);
-    sim::BenchOptions opts;
-    opts.wave2 = {sim::WaveKind::Ramp, 128, 256};
-    std::vector<int16_t> expected = sim::waveSamples(opts, 2);
+    std::vector<int16_t> expected = sim::waveSamples(sim::WaveSpec{sim::WaveKind::Ramp, 128, 256});
     for (size_t k = 0; k < 4000; ++k)
         ASSERT_EQ(std::stoi(lines[k]), expected[k]) << k;
     EXPECT_EQ(lines[0], "-128");
@@ -287,34 +257,22 @@ TEST(BenchsimCli, OptionsLandInTheirFields)
     ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
     const sim::BenchOptions &o = r.options;
     EXPECT_EQ(o.personality, sim::Personality::Adapter);
-    EXPECT_EQ(o.linkPath, "/tmp/x");
-    EXPECT_EQ(o.baud, 19200);
-    EXPECT_EQ(o.keys, 5);
-    EXPECT_EQ(o.rangeFirst, 250);
-    EXPECT_EQ(o.rangeSecond, 40);
-    EXPECT_EQ(o.serial, "7654321");
-    EXPECT_TRUE(o.matrix);
-    EXPECT_EQ(o.initialMode, 0x60);
-    EXPECT_TRUE(o.nack);
-    EXPECT_EQ(o.shortBytes, 3);
-    EXPECT_EQ(o.stallAfter, 1);
-    EXPECT_EQ(o.stallMs, 20);
-    EXPECT_EQ(o.hangupAfter, 9);
-    EXPECT_EQ(o.seed, 4000000000u);
-    EXPECT_TRUE(o.silent);
-    EXPECT_TRUE(o.garbage);
-    EXPECT_TRUE(o.logToStderr);
-    EXPECT_FALSE(o.once);
+    EXPECT_EQ(std::tie(o.linkPath, o.baud, o.keys, o.rangeFirst, o.rangeSecond, o.serial, o.initialMode),
+              std::make_tuple("/tmp/x", 19200, 5, 250, 40, "7654321", 0x60));
+    EXPECT_EQ(std::tie(o.shortBytes, o.stallAfter, o.stallMs, o.hangupAfter, o.seed),
+              std::make_tuple(3, 1, 20, 9, 4000000000u));
+    // matrix, nack, silent, garbage, logToStderr, once
+    EXPECT_EQ(std::tie(o.matrix, o.nack, o.silent, o.garbage, o.logToStderr, o.once),
+              std::make_tuple(true, true, true, true, true, false));
 
     r = sim::parseBenchArgs({"scope", "--wave1", "triangle:60", "--wave2", "zero", "--log", "f", "--long", "--once"});
     ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
     EXPECT_EQ(r.options.wave1.kind, sim::WaveKind::Triangle);
-    EXPECT_EQ(r.options.wave1.amplitude, 60);
-    EXPECT_EQ(r.options.wave1.period, 400);
+    EXPECT_EQ(std::tie(r.options.wave1.amplitude, r.options.wave1.period), std::make_tuple(60, 400));
     EXPECT_EQ(r.options.wave2.kind, sim::WaveKind::Zero);
-    EXPECT_FALSE(r.options.logToStderr); // the log goes to the file
-    EXPECT_TRUE(r.options.longReplies);
-    EXPECT_TRUE(r.options.once);
+    // logToStderr (the log goes to the file), longReplies, once
+    EXPECT_EQ(std::tie(r.options.logToStderr, r.options.longReplies, r.options.once),
+              std::make_tuple(false, true, true));
     EXPECT_FALSE(sim::parseBenchArgs({"scope", "--quiet"}).options.logToStderr);
     EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-samples", "1"}).action, sim::CliAction::DumpSamples);
     EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-settings"}).action, sim::CliAction::DumpSettings);

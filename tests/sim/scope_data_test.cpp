@@ -1,10 +1,8 @@
 // What the virtual oscilloscope sends, checked against values worked out by hand:
 // the block layout byte for byte, the waveforms, the settings line, and the
 // command interpreter without a line.
-#include "bench.h"
-#include "cli.h"
-#include "run_program.h"
 #include "bench_fixture.h"
+#include "cli.h"
 #include "sim_expect.h"
 #include "stored_sample.h"
 
@@ -12,14 +10,11 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <set>
 
 namespace {
 
 using namespace simtest;
-using sim::BenchOptions;
 
 // The settings line the instrument reports at power-up, written out in full.
 const char kDefaultSettings[] =
@@ -32,6 +27,21 @@ const char kDefaultSettings[] =
     "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
     ":REF2:DISPlay 0;LOCate -50;:RUN";
 
+// `count` bytes of a block from byte `from`, as hex.
+std::string hexAt(const std::vector<uint8_t> &block, size_t from, size_t count)
+{
+    return hexBytes(block.data() + from, count);
+}
+
+// The samples at these indexes, to compare several in one expectation.
+std::vector<int> at(const std::vector<int16_t> &samples, std::initializer_list<size_t> ks)
+{
+    std::vector<int> picked;
+    for (size_t k : ks)
+        picked.push_back(samples.at(k));
+    return picked;
+}
+
 TEST(ScopeBlock, LayoutByteForByte)
 {
     BenchOptions opts;
@@ -39,28 +49,21 @@ TEST(ScopeBlock, LayoutByteForByte)
     std::vector<uint8_t> b2 = sim::waveBlockFor(opts, 2);
     ASSERT_EQ(b1.size(), 8014u);
     ASSERT_EQ(b2.size(), 8014u);
-    EXPECT_EQ(std::string(b1.begin(), b1.begin() + 6), "#48008");
-    EXPECT_EQ(std::string(b2.begin(), b2.begin() + 6), "#48008");
-    // 5.000e-04 s/div over 400 samples per division: 1.25e-06 s, float 0x35A7C5AC
-    EXPECT_EQ(hexBytes(bytes({b1[6], b1[7], b1[8], b1[9]})), "35 A7 C5 AC");
-    EXPECT_EQ(hexBytes(bytes({b2[6], b2[7], b2[8], b2[9]})), "35 A7 C5 AC");
+    // "#48008"; 5.000e-04 s/div over 400 samples per division: 1.25e-06 s, float 0x35A7C5AC;
+    // the channel; three zeros
+    EXPECT_EQ(hexAt(b1, 0, 14), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
+    EXPECT_EQ(hexAt(b2, 0, 14), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
     EXPECT_EQ(sim::sampleInterval(opts), 1.25e-06f);
-    EXPECT_EQ(b1[10], 1);
-    EXPECT_EQ(b2[10], 2);
-    for (int i = 11; i < 14; ++i) {
-        EXPECT_EQ(b1[i], 0) << i;
-        EXPECT_EQ(b2[i], 0) << i;
-    }
     // channel 1: sine, 45 counts, 400 samples a cycle
-    EXPECT_EQ(hexBytes(bytes({b1[14], b1[15]})), "00 00");           // sample 0
-    EXPECT_EQ(hexBytes(bytes({b1[14 + 100], b1[15 + 100]})), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
-    EXPECT_EQ(hexBytes(bytes({b1[14 + 200], b1[15 + 200]})), "00 2D"); // sample 100: +45
-    EXPECT_EQ(hexBytes(bytes({b1[14 + 600], b1[15 + 600]})), "FF D3"); // sample 300: -45
-    EXPECT_EQ(blockSample(b1, 3700), 45); // 9 cycles later
+    EXPECT_EQ(hexAt(b1, 14, 2), "00 00");       // sample 0
+    EXPECT_EQ(hexAt(b1, 14 + 100, 2), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
+    EXPECT_EQ(hexAt(b1, 14 + 200, 2), "00 2D"); // sample 100: +45
+    EXPECT_EQ(hexAt(b1, 14 + 600, 2), "FF D3"); // sample 300: -45
+    EXPECT_EQ(blockSample(b1, 3700), 45);       // 9 cycles later
     // channel 2: square, 50 counts, 1000 samples a cycle
-    EXPECT_EQ(hexBytes(bytes({b2[14], b2[15]})), "00 32");
+    EXPECT_EQ(hexAt(b2, 14, 2), "00 32");
     EXPECT_EQ(blockSample(b2, 499), 50);
-    EXPECT_EQ(hexBytes(bytes({b2[14 + 1000], b2[15 + 1000]})), "FF CE"); // sample 500: -50
+    EXPECT_EQ(hexAt(b2, 14 + 1000, 2), "FF CE"); // sample 500: -50
     EXPECT_EQ(blockSample(b2, 999), -50);
     EXPECT_EQ(blockSample(b2, 1000), 50);
     EXPECT_EQ(blockSample(b2, 3999), -50);
@@ -87,28 +90,19 @@ TEST(ScopeBlock, WaveformKinds)
     auto w = [](sim::WaveKind kind, int a, int p) { return sim::waveSamples(sim::WaveSpec{kind, a, p}); };
     // the ramp covers the whole 8-bit range, each value once a cycle
     std::vector<int16_t> ramp = w(sim::WaveKind::Ramp, 128, 256);
-    EXPECT_EQ(ramp[0], -128);
-    EXPECT_EQ(ramp[255], 127);
-    EXPECT_EQ(ramp[256], -128);
-    EXPECT_EQ(ramp[128], 0);
+    EXPECT_EQ(at(ramp, {0, 128, 255, 256}), (std::vector<int>{-128, 0, 127, -128}));
     std::set<int> seen(ramp.begin(), ramp.begin() + 256);
     EXPECT_EQ(seen.size(), 256u);
     EXPECT_EQ(*seen.begin(), -128);
     EXPECT_EQ(*seen.rbegin(), 127);
 
     std::vector<int16_t> tri = w(sim::WaveKind::Triangle, 100, 400);
-    EXPECT_EQ(tri[0], -100);
-    EXPECT_EQ(tri[100], 0);
-    EXPECT_EQ(tri[200], 100);
-    EXPECT_EQ(tri[300], 0);
-    EXPECT_EQ(tri[50], -50);
+    EXPECT_EQ(at(tri, {0, 50, 100, 200, 300}), (std::vector<int>{-100, -50, 0, 100, 0}));
 
     // a square with a duty cycle: +A for that percentage of each period
     std::vector<int16_t> pulse = sim::waveSamples(sim::WaveSpec{sim::WaveKind::Square, 20, 1000, 30});
     EXPECT_EQ(std::count(pulse.begin(), pulse.end(), 20), 1200);
-    EXPECT_EQ(pulse[299], 20);
-    EXPECT_EQ(pulse[300], -20);
-    EXPECT_EQ(pulse[1000], 20);
+    EXPECT_EQ(at(pulse, {299, 300, 1000}), (std::vector<int>{20, -20, 20}));
     sim::WaveSpec parsed;
     std::string why;
     ASSERT_TRUE(sim::parseWaveSpec("square:20:1000:30", &parsed, &why)) << why;
@@ -118,17 +112,11 @@ TEST(ScopeBlock, WaveformKinds)
     EXPECT_TRUE(std::all_of(zero.begin(), zero.end(), [](int16_t s) { return s == 0; }));
 
     // 16-bit extremes: the amplitude is clamped to what the block can carry
-    std::vector<int16_t> big = w(sim::WaveKind::Square, 32768, 4);
-    EXPECT_EQ(big[0], 32767);
-    EXPECT_EQ(big[2], -32768);
-    std::vector<uint8_t> block = sim::waveBlockFor(
-        [] {
-            BenchOptions o;
-            o.wave1 = {sim::WaveKind::Square, 32768, 4};
-            return o;
-        }(),
-        1);
-    EXPECT_EQ(hexBytes(bytes({block[14], block[15], block[18], block[19]})), "7F FF 80 00");
+    BenchOptions extremes;
+    extremes.wave1 = {sim::WaveKind::Square, 32768, 4};
+    EXPECT_EQ(at(sim::waveSamples(extremes, 1), {0, 2}), (std::vector<int>{32767, -32768}));
+    std::vector<uint8_t> block = sim::waveBlockFor(extremes, 1);
+    EXPECT_EQ(hexAt(block, 14, 2) + " " + hexAt(block, 18, 2), "7F FF 80 00");
 }
 
 TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
@@ -146,26 +134,36 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
     opts.settings.emplace(kStoredSettings); // no line end: nothing may be added
     EXPECT_EQ(sim::scopeSettingsReply(opts), kStoredSettings);
     sim::ScopeState s = sim::scopeStateFor(opts);
-    EXPECT_EQ(s.channel[0].scale, 2.0);
-    EXPECT_EQ(s.channel[1].offset, 2.0);
-    EXPECT_EQ(s.channel[0].probe, 0);
-    EXPECT_EQ(s.timeScale, 2.5e-06);
-    EXPECT_EQ(s.windowScale, 2.5e-07);
-    EXPECT_EQ(s.triggerLevel, 0.0);
-    EXPECT_EQ(s.displayWaveform, 12340);
+    // channel 1 scale and probe, channel 2 offset, time and window scale, trigger level, display
+    EXPECT_EQ(std::tie(s.channel[0].scale, s.channel[0].probe, s.channel[1].offset, s.timeScale, s.windowScale,
+                       s.triggerLevel, s.displayWaveform),
+              std::make_tuple(2.0, 0, 2.0, 2.5e-06, 2.5e-07, 0.0, 12340));
     // 2.5e-06 s/div / 400 = 6.25e-09 s, float 0x31D6BF95
-    std::vector<uint8_t> block = sim::waveBlockFor(opts, 1);
-    EXPECT_EQ(hexBytes(bytes({block[6], block[7], block[8], block[9]})), "31 D6 BF 95");
+    EXPECT_EQ(hexAt(sim::waveBlockFor(opts, 1), 6, 4), "31 D6 BF 95");
 
     // a relative DELay after WINDow:SCALe is the window's, not the time base's
     opts.settings = ":TIMebase:SWEep 2;SCALe 1.000e-03;DELay 4.000e-04;WINDow:SCALe 1.000E-04;DELay 7.000E-05;"
                     ":TRIGger:LEVel -2.500E-01\n";
     s = sim::scopeStateFor(opts);
-    EXPECT_EQ(s.sweep, 2);
-    EXPECT_EQ(s.timeDelay, 4.0e-04);
-    EXPECT_EQ(s.windowDelay, 7.0e-05);
-    EXPECT_EQ(s.triggerLevel, -0.25);
-    EXPECT_EQ(s.channel[0].scale, 0.5); // not in the file: the default
+    // sweep, time and window delay, trigger level, and channel 1's scale, not in the file: the default
+    EXPECT_EQ(std::tie(s.sweep, s.timeDelay, s.windowDelay, s.triggerLevel, s.channel[0].scale),
+              std::make_tuple(2, 4.0e-04, 7.0e-05, -0.25, 0.5));
+}
+
+// The interpreter without a line: what each command logs and answers.
+struct Exchange {
+    std::vector<std::string> log;
+    std::vector<std::string> replies; // "-" for no reply
+};
+
+Exchange feed(sim::ScopeModel &m, const std::string &in)
+{
+    Exchange e;
+    for (const sim::Step &s : m.feed((const uint8_t *)in.data(), in.size())) {
+        e.log.insert(e.log.end(), s.log.begin(), s.log.end());
+        e.replies.push_back(s.reply ? std::string(s.reply->bytes.begin(), s.reply->bytes.end()) : "-");
+    }
+    return e;
 }
 
 // A locale with a decimal comma for this process: an installed one, or one built
@@ -205,7 +203,8 @@ private:
 
 TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
 {
-    std::string text, delay;
+    std::string text;
+    std::vector<std::string> replies;
     {
         CommaLocale comma;
         if (!comma.active())
@@ -215,30 +214,10 @@ TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
         ASSERT_STREQ(probe, "0,5"); // the C library now writes a decimal comma
         text = sim::scopeSettingsText(BenchOptions{});
         sim::ScopeModel m{BenchOptions{}};
-        std::string in = ":TIM:DEL -3.0E-03\r:TIM:DEL?\r";
-        auto steps = m.feed((const uint8_t *)in.data(), in.size());
-        ASSERT_EQ(steps.size(), 2u);
-        ASSERT_TRUE(steps[1].reply);
-        delay = std::string(steps[1].reply->bytes.begin(), steps[1].reply->bytes.end());
+        replies = feed(m, ":TIM:DEL -3.0E-03\r:TIM:DEL?\r").replies;
     }
     EXPECT_EQ(text, kDefaultSettings);
-    EXPECT_EQ(delay, "-3.000e-03\n");
-}
-
-// The interpreter without a line: what each command logs and answers.
-struct Exchange {
-    std::vector<std::string> log;
-    std::vector<std::string> replies; // "-" for no reply
-};
-
-Exchange feed(sim::ScopeModel &m, const std::string &in)
-{
-    Exchange e;
-    for (const sim::Step &s : m.feed((const uint8_t *)in.data(), in.size())) {
-        e.log.insert(e.log.end(), s.log.begin(), s.log.end());
-        e.replies.push_back(s.reply ? std::string(s.reply->bytes.begin(), s.reply->bytes.end()) : "-");
-    }
-    return e;
+    EXPECT_EQ(replies, (std::vector<std::string>{"-", "-3.000e-03\n"}));
 }
 
 TEST(ScopeModel, TerminatorsAndLog)
@@ -262,9 +241,8 @@ TEST(ScopeModel, OnlyTheSecondChannelEndsAJob)
     sim::ScopeModel m{BenchOptions{}};
     auto steps = m.feed((const uint8_t *)"*LRN?\r:acquire1:memory?\r:acquire2:memory?\r", 42);
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_FALSE(steps[0].endsJob);
-    EXPECT_FALSE(steps[1].endsJob);
-    EXPECT_TRUE(steps[2].endsJob);
+    EXPECT_EQ((std::vector<bool>{steps[0].endsJob, steps[1].endsJob, steps[2].endsJob}),
+              (std::vector<bool>{false, false, true}));
     EXPECT_EQ(steps[0].reply->kind, sim::ReplyKind::Block);
     EXPECT_EQ(steps[2].reply->bytes, sim::waveBlockFor(BenchOptions{}, 2));
 }
