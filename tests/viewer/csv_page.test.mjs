@@ -1,61 +1,41 @@
 // The viewer reading "./op_scope.csv" chosen with the file button, dropped on the
 // page, or named with ?csv=; and a single-channel file.
-import { after, before, describe, test } from 'node:test';
+import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { startBrowser, openViewer, dropFile, settled, screenPixels, legendColour, text } from './support/browser.mjs';
+import {
+  assertClean, chooseFile, dropFile, openPage, openViewer, readoutAt, screen, text, useBrowser,
+} from './support/browser.mjs';
 import { CAPTURE_DIR, captureFile, loadExpected, pageFolder } from './support/capture.mjs';
-import { LEFT, WIDTH, assertExtremeAt, assertGraticule, assertTrace, columnHasColour } from './support/screen.mjs';
+import { LEFT, WIDTH, assertExtremes, assertGraticule, assertTrace, assertTraces, columnHasColour } from './support/screen.mjs';
 
 const expected = loadExpected();
 const { ch1, ch2 } = expected.settings;
-let browser;
+useBrowser();
 
-before(async () => { browser = await startBrowser(); });
-after(async () => { await browser?.close(); });
-
-// the page with no capture beside it, ready for a file
-async function emptyPage(name) {
-  const { url } = pageFolder(name);
-  const opened = await openViewer(browser, url);
-  assert.equal(await opened.page.evaluate(() => document.body.dataset.state), 'empty');
-  return opened;
-}
-
-async function assertBothTraces(page, shot) {
-  const img = await screenPixels(page, shot);
-  const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
-  assertExtremeAt(img, expected.samples1, ch1, colour1, 'max', 'CH1');
-  assertExtremeAt(img, expected.samples1, ch1, colour1, 'min', 'CH1');
-  assertTrace(img, expected.samples1, ch1, colour1, 'CH1', [colour2]);
-  assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
+async function assertBothTraces(page, name) {
+  const shot = await screen(page, name);
+  assertExtremes(shot.img, expected.samples1, ch1, shot.c1, 'CH1');
+  assertTraces(shot, expected.settings, expected.samples1, expected.samples2);
 }
 
 describe('op_scope.csv through the file button', () => {
-  let page, viewerErrors;
-
-  before(async () => {
-    ({ page, viewerErrors } = await emptyPage('csv-input'));
-    await page.setInputFiles('#file-input', path.join(CAPTURE_DIR, 'op_scope.csv'));
-    await settled(page);
-  });
-  after(async () => { await page?.close(); });
+  let opened;
+  before(async () => { opened = await chooseFile('csv-input', path.join(CAPTURE_DIR, 'op_scope.csv')); });
 
   test('reads all 4000 sample pairs with no problem', async () => {
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
-    assert.match(await text(page, '#status'), /^op_scope\.csv: 4000 of 4000 sample pairs$/);
-    assert.equal(await page.locator('#message').isVisible(), false, await text(page, '#message'));
-    assert.deepEqual(viewerErrors, []);
+    assertClean(opened);
+    assert.match(await text(opened.page, '#status'), /^op_scope\.csv: 4000 of 4000 sample pairs$/);
   });
 
   test('both traces sit where their samples, scales and positions put them', async () => {
-    await assertBothTraces(page, 'op_scope-csv');
+    await assertBothTraces(opened.page, 'op_scope-csv');
   });
 
   test('the legend carries the header: scales, positions, probes, time base, trigger, sampling period', async () => {
-    const legend = await text(page, '#legend');
+    const legend = await text(opened.page, '#legend');
     assert.match(legend, /CH1\s+2 V\/div, position 2 V, probe 10X/);
     // channel 2's probe is only in the settings listing
     assert.match(legend, /CH2\s+500 mV\/div, position -1 V, probe 100X/);
@@ -66,9 +46,7 @@ describe('op_scope.csv through the file button', () => {
   });
 
   test('the cursor readout reads the CSV samples', async () => {
-    const box = await page.locator('#screen').boundingBox();
-    await page.mouse.move(box.x + LEFT + 420.5, box.y + 200);
-    const lines = (await text(page, '#readout')).split('\n').map((l) => l.trim());
+    const lines = await readoutAt(opened.page, LEFT + 420.5, 200);
     const i = Number(/^sample (\d+)/.exec(lines[0])[1]);
     assert.match(lines[1], new RegExp(`^CH1 .*\\(${expected.samples1[i]} counts\\)$`));
     assert.match(lines[2], new RegExp(`^CH2 .*\\(${expected.samples2[i]} counts\\)$`));
@@ -77,12 +55,9 @@ describe('op_scope.csv through the file button', () => {
 
 describe('op_scope.csv dropped on the page', () => {
   test('draws both traces', async () => {
-    const { page, viewerErrors } = await emptyPage('csv-drop');
-    await dropFile(page, 'op_scope.csv', captureFile('op_scope.csv'));
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', await text(page, '#message'));
-    await assertBothTraces(page, 'op_scope-drop');
-    assert.deepEqual(viewerErrors, []);
-    await page.close();
+    const opened = await dropFile('csv-drop', 'op_scope.csv', captureFile('op_scope.csv'));
+    await assertBothTraces(opened.page, 'op_scope-drop');
+    assertClean(opened);
   });
 });
 
@@ -91,69 +66,56 @@ describe('?csv=', () => {
     const { dir } = pageFolder('csv-http', { 'op_scope.csv': captureFile('op_scope.csv') });
     const server = http.createServer((req, res) => {
       const file = path.join(dir, path.basename(new URL(req.url, 'http://x').pathname));
-      if (!fs.existsSync(file)) {
-        res.writeHead(404).end();
-        return;
-      }
-      const type = file.endsWith('.html') ? 'text/html' : file.endsWith('.js') ? 'text/javascript'
-        : file.endsWith('.css') ? 'text/css' : 'text/plain';
-      res.writeHead(200, { 'content-type': type }).end(fs.readFileSync(file));
+      if (!fs.existsSync(file)) return res.writeHead(404).end();
+      const type = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' }[path.extname(file)];
+      res.writeHead(200, { 'content-type': type || 'text/plain' }).end(fs.readFileSync(file));
     });
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
     try {
-      const { page, viewerErrors } = await openViewer(browser, `http://127.0.0.1:${server.address().port}/index.html?csv=op_scope.csv`);
-      assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', await text(page, '#message'));
-      await assertBothTraces(page, 'op_scope-http');
-      assert.deepEqual(viewerErrors, []);
-      await page.close();
+      const opened = await openViewer(`http://127.0.0.1:${server.address().port}/index.html?csv=op_scope.csv`);
+      await assertBothTraces(opened.page, 'op_scope-http');
+      assertClean(opened);
     } finally {
       server.close();
     }
   });
 
   test('opened from disk, where the browser refuses, the page says so and offers the file button', async () => {
-    const { url } = pageFolder('csv-file-query', { 'op_scope.csv': captureFile('op_scope.csv') });
-    const { page, viewerErrors } = await openViewer(browser, `${url}?csv=op_scope.csv`);
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'empty');
-    assert.match(await text(page, '#message'), /does not let a page opened from disk read other files.*button/s);
-    assertGraticule(await screenPixels(page, 'op_scope-query-refused'));
+    const files = { 'op_scope.csv': captureFile('op_scope.csv') };
+    const { page, state, message, viewerErrors } = await openPage('csv-file-query', files, '?csv=op_scope.csv');
+    assert.equal(state, 'empty');
+    assert.match(message, /does not let a page opened from disk read other files.*button/s);
+    assertGraticule((await screen(page, 'op_scope-query-refused')).img);
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 });
 
 describe('a single-channel file', () => {
   // op_scope2.csv as the single-channel export writes it: channel 2's own
   // scale and position under the plain labels, one value per line
-  function singleChannelCsv() {
-    const e = (v) => {
-      const [m, x] = v.toExponential(3).toUpperCase().split('E');
-      return `${v < 0 ? '' : ' '}${m}E${x[0] === '-' ? '-' : '+'}${x.replace(/^[+-]/, '').padStart(2, '0')}`;
-    };
-    const lines = [
-      'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
-      `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',
-      `Horizontal Scale,${e(1e-3)},`, `Horizontal Position,${e(0)},`, 'Horizontal Mode,Main,',
-      `Sampling Period,${e(expected.interval)},`, 'Firmware, V1.26,', 'Time, ,', 'Mode,Fast,', 'Waveform Data,',
-      ...expected.samples2.map((s) => `${String(s).padStart(3)},`),
-      '===========================',
-    ];
-    return lines.join('\n') + '\n';
-  }
+  const e = (v) => {
+    const [m, x] = v.toExponential(3).toUpperCase().split('E');
+    return `${v < 0 ? '' : ' '}${m}E${x[0] === '-' ? '-' : '+'}${x.replace(/^[+-]/, '').padStart(2, '0')}`;
+  };
+  const singleChannelCsv = [
+    'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
+    `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',
+    `Horizontal Scale,${e(1e-3)},`, `Horizontal Position,${e(0)},`, 'Horizontal Mode,Main,',
+    `Sampling Period,${e(expected.interval)},`, 'Firmware, V1.26,', 'Time, ,', 'Mode,Fast,', 'Waveform Data,',
+    ...expected.samples2.map((s) => `${String(s).padStart(3)},`),
+    '===========================',
+  ].join('\n') + '\n';
 
   test('op_scope2.csv is drawn as channel 2 alone', async () => {
-    const { page, viewerErrors } = await emptyPage('csv-single');
-    await dropFile(page, 'op_scope2.csv', singleChannelCsv());
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', await text(page, '#message'));
+    const { page, state, message, viewerErrors } = await dropFile('csv-single', 'op_scope2.csv', singleChannelCsv);
+    assert.equal(state, 'ready', message);
     assert.match(await text(page, '#status'), /4000 of 4000 samples of CH2/);
-    const img = await screenPixels(page, 'op_scope2-single');
-    const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
-    assertTrace(img, expected.samples2, ch2, colour2, 'CH2');
-    for (let x = LEFT; x < LEFT + WIDTH; x++) assert.ok(!columnHasColour(img, x, colour1), `CH1 colour at x=${x}`);
+    const { img, c1, c2 } = await screen(page, 'op_scope2-single');
+    assertTrace(img, expected.samples2, ch2, c2, 'CH2');
+    for (let x = LEFT; x < LEFT + WIDTH; x++) assert.ok(!columnHasColour(img, x, c1), `CH1 colour at x=${x}`);
     assert.match(await text(page, '#legend'), /CH2\s+500 mV\/div, position -1 V, probe 100X/);
     assert.doesNotMatch(await text(page, '#legend'), /CH1/);
     assert.deepEqual(await page.$$eval('#measurements tr', (rows) => rows.map((r) => r.dataset.channel)), ['2']);
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 });

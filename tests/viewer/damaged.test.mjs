@@ -1,11 +1,11 @@
 // Damaged and unusual captures: the page draws what the file still holds and
 // says what is wrong, and never leaves the screen blank.
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startBrowser, openViewer, dropFile, settled, screenPixels, pageShot, legendColour, text } from './support/browser.mjs';
-import { captureFile, loadExpected, pageFolder } from './support/capture.mjs';
+import { dropFile, openPage, pageShot, readoutAt, screen, text, useBrowser } from './support/browser.mjs';
+import { captureFile, loadExpected } from './support/capture.mjs';
 import {
-  LEFT, TOP, WIDTH, HEIGHT, assertGraticule, assertTrace, columnOf, columnHasColour, rowsOfColour,
+  LEFT, TOP, WIDTH, assertGraticule, assertOnScreen, assertTrace, assertTraces, columnOf, columnHasColour, rowsOfColour,
 } from './support/screen.mjs';
 
 const expected = loadExpected();
@@ -14,70 +14,46 @@ const scriptLines = captureFile('gbookFtemp.js').split('\n');
 const csvLines = captureFile('op_scope.csv').split('\n');
 const HEADER_LINES = 9;    // the script's display variables come before the first gbF call
 const firstDataLine = csvLines.indexOf('Waveform Data,') + 1;   // index of sample 0's line
-let browser;
-
-before(async () => { browser = await startBrowser(); });
-after(async () => { await browser?.close(); });
+useBrowser();
 
 const upTo = (samples, n) => samples.map((s, i) => (i < n ? s : null));
 const without = (samples, k) => samples.map((s, i) => (i === k ? null : s));
 
-async function open(name, files, query = '') {
-  const { url } = pageFolder(name, files);
-  const opened = await openViewer(browser, url + query);
-  opened.state = await opened.page.evaluate(() => document.body.dataset.state);
-  opened.message = (await opened.page.locator('#message').isVisible()) ? await text(opened.page, '#message') : '';
-  return opened;
-}
-
-// The page with no capture beside it and a file dropped on it.
-async function dropped(name, file, content) {
-  const { page } = await open(name, {});
-  const message = await dropFile(page, file, content);
-  return { page, message, state: await settled(page) };
-}
-
-async function colours(page) {
-  return [await legendColour(page, 1), await legendColour(page, 2)];
-}
-
 // The screen, with both traces checked against the samples given (null where none).
-async function assertTraces(page, shot, samples1, samples2, label = '') {
-  const img = await screenPixels(page, shot);
-  const [c1, c2] = await colours(page);
-  assertTrace(img, samples1, ch1, c1, `CH1${label}`, [c2]);
-  assertTrace(img, samples2, ch2, c2, `CH2${label}`, [c1]);
-  return { img, c1, c2 };
+async function assertScreen(page, name, samples1 = expected.samples1, samples2 = expected.samples2, label = '') {
+  const shot = await screen(page, name);
+  assertTraces(shot, expected.settings, samples1, samples2, label);
+  return shot;
 }
 
-// the traces end at the last sample the file held: nothing to the right of it
-function assertNothingAfter(img, n, colour, name) {
-  for (let c = columnOf(n - 1) + 1; c < WIDTH; c++) {
-    assert.ok(!columnHasColour(img, LEFT + c, colour), `${name} drawn in column ${c}, past sample ${n - 1}`);
+// Only the first n sample pairs drawn: both traces end at the last one the file held,
+// and nothing of either lies to the right of it, on the screen or off it.
+async function assertFirst(page, name, n) {
+  const { img, c1, c2 } = await assertScreen(page, name, upTo(expected.samples1, n), upTo(expected.samples2, n));
+  for (const [colour, channel] of [[c1, 'CH1'], [c2, 'CH2']]) {
+    for (let c = columnOf(n - 1) + 1; c < WIDTH; c++) {
+      assert.ok(!columnHasColour(img, LEFT + c, colour), `${channel} drawn in column ${c}, past sample ${n - 1}`);
+    }
   }
 }
 
 describe('gbookFtemp.js with fewer lines', () => {
   test('2500 of the 4000 gbF lines: draws those and says the rest is missing', async () => {
     const text2500 = scriptLines.slice(0, HEADER_LINES + 2500).join('\n') + '\n';
-    const { page, state, message, viewerErrors } = await open('script-short', { 'gbookFtemp.js': text2500 });
+    const { page, state, message, viewerErrors } = await openPage('script-short', { 'gbookFtemp.js': text2500 });
     assert.equal(state, 'ready');
     assert.match(message, /holds 2500 of 4000 samples/);
-    const { img, c1 } = await assertTraces(page, 'gbookFtemp-2500-lines', upTo(expected.samples1, 2500),
-      upTo(expected.samples2, 2500));
+    await assertFirst(page, 'gbookFtemp-2500-lines', 2500);
     await pageShot(page, 'gbookFtemp-2500-lines');
-    assertNothingAfter(img, 2500, c1, 'CH1');
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 
   test('no gbF line at all: the graticule and a message', async () => {
     const header = scriptLines.slice(0, HEADER_LINES).join('\n') + '\n';
-    const { page, state, message } = await open('script-header-only', { 'gbookFtemp.js': header });
+    const { page, state, message } = await openPage('script-header-only', { 'gbookFtemp.js': header });
     assert.equal(state, 'failed');
     assert.match(message, /called gbF for no sample/);
-    assertGraticule(await screenPixels(page, 'gbookFtemp-header-only'));
-    await page.close();
+    assertGraticule((await screen(page, 'gbookFtemp-header-only')).img);
   });
 });
 
@@ -86,24 +62,22 @@ describe('gbookFtemp.js cut in the middle of a line', () => {
   const cut = scriptLines.slice(0, HEADER_LINES + 1700).join('\n') + '\n' + scriptLines[HEADER_LINES + 1700].slice(0, 50);
 
   test('run beside the page: a clear message over the empty graticule', async () => {
-    const { page, state, message, viewerErrors } = await open('script-cut', { 'gbookFtemp.js': cut });
+    const { page, state, message, viewerErrors } = await openPage('script-cut', { 'gbookFtemp.js': cut });
     assert.equal(state, 'failed');
     assert.match(message, /could not be run/);
     assert.doesNotMatch(message, /scale is missing/, 'follow-on problems bury the one that matters');
     assert.match(message, /Open it with the file button/);
-    assertGraticule(await screenPixels(page, 'gbookFtemp-cut-run'));
+    assertGraticule((await screen(page, 'gbookFtemp-cut-run')).img);
     await pageShot(page, 'gbookFtemp-cut-run');
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 
   test('opened as a file: draws the 1700 intact sample pairs and names the damaged line', async () => {
-    const { page, state, message } = await dropped('script-cut-open', 'gbookFtemp.js', cut);
+    const { page, state, message } = await dropFile('script-cut-open', 'gbookFtemp.js', cut);
     assert.equal(state, 'ready');
     assert.match(message, new RegExp(`1 damaged line skipped: line ${HEADER_LINES + 1701} `));
     assert.match(message, /holds 1700 of 4000 samples/);
-    await assertTraces(page, 'gbookFtemp-cut-open', upTo(expected.samples1, 1700), upTo(expected.samples2, 1700));
-    await page.close();
+    await assertFirst(page, 'gbookFtemp-cut-open', 1700);
   });
 });
 
@@ -111,14 +85,10 @@ describe('gbookFtemp.js that fails while running', () => {
   test('a call that throws at sample 3000: the 3000 before it are drawn', async () => {
     const lines = scriptLines.slice();
     lines[HEADER_LINES + 3000] = lines[HEADER_LINES + 3000].replace(/,(-?\d+),(-?\d+),0,0,/, ',undefinedName,$2,0,0,');
-    const { page, state, message } = await open('script-throws', { 'gbookFtemp.js': lines.join('\n') });
+    const { page, state, message } = await openPage('script-throws', { 'gbookFtemp.js': lines.join('\n') });
     assert.equal(state, 'ready');
     assert.match(message, /stopped at an error after 3000 sample pairs/);
-    const img = await screenPixels(page, 'gbookFtemp-throws');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, upTo(expected.samples1, 3000), ch1, c1, 'CH1', [c2]);
-    assertNothingAfter(img, 3000, c2, 'CH2');
-    await page.close();
+    await assertFirst(page, 'gbookFtemp-throws', 3000);
   });
 });
 
@@ -126,52 +96,43 @@ describe('op_scope.csv with damaged lines', () => {
   test('a garbled sample line: skipped and named, the rest drawn', async () => {
     const lines = csvLines.slice();
     lines[firstDataLine + 1234] = ' 1x;?7';
-    const { page, state, message } = await dropped('csv-damaged', 'op_scope.csv', lines.join('\n'));
+    const { page, state, message } = await dropFile('csv-damaged', 'op_scope.csv', lines.join('\n'));
     assert.equal(state, 'ready');
     assert.match(message, new RegExp(`1 damaged line skipped: line ${firstDataLine + 1235} " 1x;\\?7": not a sample pair`));
-    await assertTraces(page, 'op_scope-damaged-line', without(expected.samples1, 1234), without(expected.samples2, 1234));
+    await assertScreen(page, 'op_scope-damaged-line', without(expected.samples1, 1234), without(expected.samples2, 1234));
     await pageShot(page, 'op_scope-damaged-line');
-    await page.close();
   });
 
   test('a file cut short inside line 3001 of the samples: 3000 drawn, the cut named', async () => {
     const cut = csvLines.slice(0, firstDataLine + 3000).join('\n') + '\n' + csvLines[firstDataLine + 3000].slice(0, 3);
-    const { page, state, message } = await dropped('csv-cut', 'op_scope.csv', cut);
+    const { page, state, message } = await dropFile('csv-cut', 'op_scope.csv', cut);
     assert.equal(state, 'ready');
     assert.match(message, /ends without its closing line/);
     assert.match(message, /holds 3000 of 4000 samples/);
     assert.match(message, new RegExp(`line ${firstDataLine + 3001} `));
-    const img = await screenPixels(page, 'op_scope-cut');
-    const [c1, c2] = await colours(page);
-    assertTrace(img, upTo(expected.samples1, 3000), ch1, c1, 'CH1', [c2]);
-    assertNothingAfter(img, 3000, c1, 'CH1');
-    await page.close();
+    await assertFirst(page, 'op_scope-cut', 3000);
   });
 
   test('an unreadable scale: the trace is still drawn, unshifted, and the message says why', async () => {
     const lines = csvLines.map((l) => (l.startsWith('Vertical Scale,') ? 'Vertical Scale,abc,' : l));
-    const { page, state, message } = await dropped('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
+    const { page, state, message } = await dropFile('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
     assert.equal(state, 'ready');
     assert.match(message, /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/);
     assert.match(message, /line \d+ "Vertical Scale,abc,": the value is not a number/);
-    const img = await screenPixels(page, 'op_scope-bad-scale');
-    const [c1, c2] = await colours(page);
+    const { img, c1, c2 } = await screen(page, 'op_scope-bad-scale');
     assertTrace(img, expected.samples1, { scale: 1, position: 0 }, c1, 'CH1 (unshifted)', [c2]);
     assertTrace(img, expected.samples2, ch2, c2, 'CH2', [c1]);
     // the readout has no volts for a channel without a scale, but still its counts
-    const box = await page.locator('#screen').boundingBox();
-    await page.mouse.move(box.x + LEFT + 100.5, box.y + 100);
-    const i = Number(/^sample (\d+)/.exec(await text(page, '#readout'))[1]);
-    assert.match(await text(page, '#readout'), new RegExp(`CH1  \\? V  \\(${expected.samples1[i]} counts\\)`));
-    await page.close();
+    const readout = await readoutAt(page, LEFT + 100.5, 100);
+    const i = Number(/^sample (\d+)/.exec(readout[0])[1]);
+    assert.match(readout[1], new RegExp(`CH1  \\? V  \\(${expected.samples1[i]} counts\\)`));
   });
 
   test('a file that is no capture: nothing drawn, a clear message', async () => {
-    const { page, state, message } = await dropped('csv-not-capture', 'op_scope.csv', 'hello,world\n1,2\n');
+    const { page, state, message } = await dropFile('csv-not-capture', 'op_scope.csv', 'hello,world\n1,2\n');
     assert.equal(state, 'failed');
     assert.match(message, /is not a capture: it has no "Memory Length," line/);
-    assertGraticule(await screenPixels(page, 'op_scope-not-capture'));
-    await page.close();
+    assertGraticule((await screen(page, 'op_scope-not-capture')).img);
   });
 });
 
@@ -182,20 +143,16 @@ describe('captures written on Windows', () => {
   test('gbookFtemp.js run beside the page', async () => {
     const js = windows(scriptLines);
     assert.match(js, /timeInterval=\d\.\d+e-0\d\d\r\n/);
-    const { page, state, message } = await open('script-windows', { 'gbookFtemp.js': js });
-    assert.equal(state, 'ready', message);
-    assert.equal(message, '');
-    await assertTraces(page, 'gbookFtemp-windows', expected.samples1, expected.samples2);
-    await page.close();
+    const { page, state, message } = await openPage('script-windows', { 'gbookFtemp.js': js });
+    assert.deepEqual({ state, message }, { state: 'ready', message: null });
+    await assertScreen(page, 'gbookFtemp-windows');
   });
 
   test('op_scope.csv and gbookFtemp.js opened as files', async () => {
     for (const [name, lines] of [['op_scope.csv', csvLines], ['gbookFtemp.js', scriptLines]]) {
-      const { page, state, message } = await dropped(`windows-${name}`, name, windows(lines));
-      assert.equal(state, 'ready', message);
-      assert.equal(message, '', name);
-      await assertTraces(page, `${name}-windows-open`, expected.samples1, expected.samples2, ` of ${name}`);
-      await page.close();
+      const { page, state, message } = await dropFile(`windows-${name}`, name, windows(lines));
+      assert.deepEqual({ state, message }, { state: 'ready', message: null }, name);
+      await assertScreen(page, `${name}-windows-open`, expected.samples1, expected.samples2, ` of ${name}`);
     }
   });
 });
@@ -204,20 +161,14 @@ describe('a trace beyond the screen', () => {
   test('channel 1 moved up 4 divisions: cut at the top edge, never drawn outside, and noted', async () => {
     const moved = { scale: ch1.scale, position: ch1.position + 3 * ch1.scale };
     const lines = scriptLines.map((l) => (l.startsWith('var Vertical1Position=') ? `var Vertical1Position=${moved.position}` : l));
-    const { page, state } = await open('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
+    const { page, state } = await openPage('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
     assert.equal(state, 'ready');
     assert.match(await text(page, '#legend'), /CH1: \d+ samples lie beyond the top or bottom of the screen/);
-    const img = await screenPixels(page, 'gbookFtemp-offscreen');
-    const [c1, c2] = await colours(page);
+    const { img, c1, c2 } = await screen(page, 'gbookFtemp-offscreen');
     assertTrace(img, expected.samples1, moved, c1, 'CH1 (moved)', [c2]);
-    let atTop = 0;
-    for (let x = LEFT; x <= LEFT + WIDTH; x++) {
-      assert.deepEqual(rowsOfColour(img, x, c1, 0, TOP - 1), [], `CH1 above the screen at x=${x}`);
-      if (rowsOfColour(img, x, c1, TOP, TOP).length) atTop++;
-    }
-    assert.ok(atTop > 0, 'the cut trace does not reach the top edge');
-    assert.ok(rowsOfColour(img, LEFT + WIDTH + 5, c1, 0, img.height - 1).length === 0);
-    assert.ok(HEIGHT > 0);
-    await page.close();
+    assertOnScreen(img, c1, 'CH1');
+    const atTop = Array.from({ length: WIDTH + 1 }, (_, c) => rowsOfColour(img, LEFT + c, c1, TOP, TOP).length > 0);
+    assert.ok(atTop.includes(true), 'the cut trace does not reach the top edge');
+    assert.deepEqual(rowsOfColour(img, LEFT + WIDTH + 5, c1, 0, img.height - 1), [], 'CH1 right of the screen');
   });
 });

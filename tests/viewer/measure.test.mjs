@@ -1,11 +1,11 @@
 // The Measure panel and "Save PNG": each value the page shows is checked against
 // one this test works out from the bench's samples, the scope's settings and the
 // waveforms the bench was told to make.
-import { after, before, describe, test } from 'node:test';
+import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { startBrowser, openViewer, pageShot, settled, screenPixels, text } from './support/browser.mjs';
-import { FULL_RANGE, WAVE1, WAVE2, captureFile, loadExpected, pageFolder } from './support/capture.mjs';
+import { chooseFile, openPage, pageShot, screen, text, useBrowser } from './support/browser.mjs';
+import { FULL_RANGE, WAVE1, WAVE2, captureFile, loadExpected } from './support/capture.mjs';
 import { decodePng } from './support/png.mjs';
 import { parseSI } from './support/screen.mjs';
 
@@ -14,10 +14,7 @@ const { ch1, ch2 } = expected.settings;
 const dt = expected.interval;
 const LEVELS = 0.005, TIMES = 0.01;
 const periodOf = (wave) => Number(wave.split(':')[2]);
-let browser;
-
-before(async () => { browser = await startBrowser(); });
-after(async () => { await browser?.close(); });
+useBrowser();
 
 // Levels from the samples: top and base are the most frequent value above and
 // below the middle when it is a flat level (5 % of the samples), else the extreme.
@@ -75,12 +72,10 @@ describe('the capture from scopecap: a sine and a square with a 30 % duty cycle'
   let page, viewerErrors, cells;
 
   before(async () => {
-    const { url } = pageFolder('measure-script', { 'gbookFtemp.js': captureFile('gbookFtemp.js') });
-    ({ page, viewerErrors } = await openViewer(browser, url));
+    ({ page, viewerErrors } = await openPage('measure-script', { 'gbookFtemp.js': captureFile('gbookFtemp.js') }));
     cells = await measurements(page);
     await pageShot(page, 'measure');
   });
-  after(async () => { await page?.close(); });
 
   test('the sine: levels from its samples, period, 10 %-90 % edges of a sine, equal halves', () => {
     const P = periodOf(WAVE1), { values, top, base } = levels(expected.samples1, ch1);
@@ -99,30 +94,25 @@ describe('the capture from scopecap: a sine and a square with a 30 % duty cycle'
   });
 
   test('"Save PNG" downloads the screen, pixel for pixel, with the legend and measurements below it', async () => {
-    const screen = await screenPixels(page, 'measure-screen');
+    const { img } = await screen(page, 'measure-screen');
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);
     assert.equal(download.suggestedFilename(), 'gbookFtemp.png');
     const png = decodePng(fs.readFileSync(await download.path()));
-    assert.equal(png.width, screen.width);
-    assert.ok(png.height > screen.height + 200, `only ${png.height} rows: no room for the legend and values`);
+    assert.equal(png.width, img.width);
+    assert.ok(png.height > img.height + 200, `only ${png.height} rows: no room for the legend and values`);
     // the page rounds the screen's corners; the picture keeps them square
-    for (let y = 6; y < screen.height - 6; y += 3) {
-      for (let x = 0; x < screen.width; x += 3) {
-        assert.deepEqual(png.at(x, y), screen.at(x, y), `the picture differs from the screen at (${x}, ${y})`);
+    for (let y = 6; y < img.height - 6; y += 3) {
+      for (let x = 0; x < img.width; x += 3) {
+        assert.deepEqual(png.at(x, y), img.at(x, y), `the picture differs from the screen at (${x}, ${y})`);
       }
     }
     let ink = 0;   // text below the screen: dark pixels on the white ground
-    for (let y = screen.height; y < png.height; y++) for (let x = 0; x < png.width; x++) ink += png.at(x, y)[0] < 100;
+    for (let y = img.height; y < png.height; y++) for (let x = 0; x < png.width; x++) ink += png.at(x, y)[0] < 100;
     assert.ok(ink > 2000, `${ink} dark pixels below the screen`);
   });
 });
 
-async function openCsv(name, csv) {
-  const opened = await openViewer(browser, pageFolder(name).url);
-  await opened.page.setInputFiles('#file-input', { name: 'op_scope.csv', mimeType: 'text/csv', buffer: Buffer.from(csv) });
-  await settled(opened.page);
-  return opened;
-}
+const openCsv = (name, csv) => chooseFile(name, { name: 'op_scope.csv', mimeType: 'text/csv', buffer: Buffer.from(csv) });
 
 describe('CSV files', () => {
   test('the ramp reaches the converter\'s limits and says so; the flat line has no amplitude, edge or period', async () => {
@@ -144,7 +134,6 @@ describe('CSV files', () => {
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);
     assert.equal(download.suggestedFilename(), 'op_scope.png');
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 
   test('without a scale there are no voltages, without a sample interval no times', async () => {
@@ -155,6 +144,5 @@ describe('CSV files', () => {
     const volts = ['vmax', 'vmin', 'vpp', 'vamp', 'vavg', 'vrms'], times = ['freq', 'period', 'rise', 'fall'];
     assertValues(cells['1'], { ...Object.fromEntries([...volts, ...times].map((q) => [q, null])), pduty: 0.5, nduty: 0.5 }, 'CH1');
     assertValues(cells['2'], { vpp: levels(expected.samples2, ch2).values.vpp, freq: null, pduty: 0.3 }, 'CH2');
-    await page.close();
   });
 });

@@ -1,59 +1,48 @@
 // The viewer opened beside "./gbookFtemp.js" (or pointed at one with ?js=), on a
 // capture made by scopecap from the virtual oscilloscope.
-import { after, before, describe, test } from 'node:test';
+import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { startBrowser, openViewer, screenPixels, legendColour, text } from './support/browser.mjs';
-import { CAPTURE_DIR, VIEWER_DIR, captureFile, loadExpected, pageFolder } from './support/capture.mjs';
+import { assertClean, openPage, openViewer, readoutAt, screen, text, useBrowser } from './support/browser.mjs';
+import { CAPTURE_DIR, VIEWER_DIR, captureFile, loadExpected } from './support/capture.mjs';
 import {
-  LEFT, TOP, WIDTH, HEIGHT, assertExtremeAt, assertGraticule, assertTrace, columnOf, columnHasColour,
+  LEFT, TOP, WIDTH, assertExtremes, assertGraticule, assertOnScreen, assertTraces, columnOf, columnHasColour,
   parseSI, rowFor, rowsOfColour,
 } from './support/screen.mjs';
 
 const expected = loadExpected();
 const { ch1, ch2 } = expected.settings;
-let browser;
-
-before(async () => { browser = await startBrowser(); });
-after(async () => { await browser?.close(); });
+useBrowser();
 
 describe('gbookFtemp.js beside the page', () => {
-  let page, img, colour1, colour2, viewerErrors;
+  let opened, page, img, c1, c2;
 
   before(async () => {
-    const { url } = pageFolder('script-beside', { 'gbookFtemp.js': captureFile('gbookFtemp.js') });
-    ({ page, viewerErrors } = await openViewer(browser, url));
-    img = await screenPixels(page, 'gbookFtemp');
-    colour1 = await legendColour(page, 1);
-    colour2 = await legendColour(page, 2);
+    opened = await openPage('script-beside', { 'gbookFtemp.js': captureFile('gbookFtemp.js') });
+    page = opened.page;
+    ({ img, c1, c2 } = await screen(page, 'gbookFtemp'));
   });
-  after(async () => { await page?.close(); });
 
   test('loads every sample pair and reports no problem', async () => {
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready');
+    assertClean(opened);
     assert.match(await text(page, '#status'), /4000 of 4000 sample pairs/);
-    assert.equal(await page.locator('#message').isVisible(), false, await text(page, '#message'));
-    assert.deepEqual(viewerErrors, []);
   });
 
   test('the two channels have distinct colours', () => {
-    assert.notDeepEqual(colour1, colour2);
+    assert.notDeepEqual(c1, c2);
   });
 
   test('channel 1 peaks and troughs sit at the rows their counts map to', () => {
-    assertExtremeAt(img, expected.samples1, ch1, colour1, 'max', 'CH1');
-    assertExtremeAt(img, expected.samples1, ch1, colour1, 'min', 'CH1');
+    assertExtremes(img, expected.samples1, ch1, c1, 'CH1');
   });
 
   test('channel 2 high and low levels sit at the rows their counts map to', () => {
-    assertExtremeAt(img, expected.samples2, ch2, colour2, 'max', 'CH2');
-    assertExtremeAt(img, expected.samples2, ch2, colour2, 'min', 'CH2');
+    assertExtremes(img, expected.samples2, ch2, c2, 'CH2');
   });
 
   test('each trace follows its samples in every column of the screen', () => {
-    assertTrace(img, expected.samples1, ch1, colour1, 'CH1', [colour2]);
-    assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
+    assertTraces({ img, c1, c2 }, expected.settings, expected.samples1, expected.samples2);
   });
 
   test('the square wave\'s steps are drawn as unbroken vertical lines between its two levels', () => {
@@ -64,7 +53,7 @@ describe('gbookFtemp.js beside the page', () => {
       steps++;
       const x = LEFT + columnOf(k);
       const [a, b] = [rowFor(s[k - 1], ch2), rowFor(s[k], ch2)].sort((p, q) => p - q);
-      const rows = new Set(rowsOfColour(img, x, colour2));
+      const rows = new Set(rowsOfColour(img, x, c2));
       for (let y = Math.ceil(a) + 1; y <= Math.floor(b) - 1; y++) {
         assert.ok(rows.has(y), `step at sample ${k}: gap at row ${y} of column ${x}`);
       }
@@ -73,7 +62,7 @@ describe('gbookFtemp.js beside the page', () => {
   });
 
   test('the ground markers sit at each channel\'s 0 V row in the left margin', () => {
-    for (const [setting, colour, name] of [[ch1, colour1, 'CH1'], [ch2, colour2, 'CH2']]) {
+    for (const [setting, colour, name] of [[ch1, c1, 'CH1'], [ch2, c2, 'CH2']]) {
       const r = rowFor(0, setting);
       const rows = rowsOfColour(img, 10, colour, 0, img.height - 1);
       assert.ok(rows.length > 0 && rows.every((y) => Math.abs(y - r) <= 8), `${name} marker rows ${rows}, 0 V at ${r}`);
@@ -81,12 +70,8 @@ describe('gbookFtemp.js beside the page', () => {
   });
 
   test('nothing of either trace is drawn outside the screen', () => {
-    for (const colour of [colour1, colour2]) {
-      for (let x = LEFT; x <= LEFT + WIDTH; x++) {
-        assert.deepEqual(rowsOfColour(img, x, colour, 0, TOP - 1), [], `trace colour above the screen at x=${x}`);
-        assert.deepEqual(rowsOfColour(img, x, colour, TOP + HEIGHT + 1, img.height - 1), [], `below the screen at x=${x}`);
-      }
-    }
+    assertOnScreen(img, c1, 'CH1');
+    assertOnScreen(img, c2, 'CH2');
   });
 
   test('the legend gives volts per division, positions, seconds per division and the count mapping', async () => {
@@ -101,10 +86,8 @@ describe('gbookFtemp.js beside the page', () => {
   });
 
   test('the cursor readout shows the time and both voltages of the sample under the pointer', async () => {
-    const box = await page.locator('#screen').boundingBox();
     for (const column of [3, 150, 299, 451, 599]) {
-      await page.mouse.move(box.x + LEFT + column + 0.5, box.y + TOP + 100);
-      const lines = (await text(page, '#readout')).split('\n').map((l) => l.trim());
+      const lines = await readoutAt(page, LEFT + column + 0.5, TOP + 100);
       const head = /^sample (\d+)\s+t = (.+)$/.exec(lines[0]);
       assert.ok(head, `readout "${lines[0]}"`);
       const i = Number(head[1]);
@@ -119,39 +102,29 @@ describe('gbookFtemp.js beside the page', () => {
         assert.ok(Math.abs(parseSI(m[1]) - volts) <= Math.abs(volts) * 1e-3 + 1e-9, `CH${n} ${m[1]} at sample ${i}, expected ${volts} V`);
       }
     }
-    await page.mouse.move(box.x + 5, box.y + 5);
-    assert.doesNotMatch(await text(page, '#readout'), /^sample/, 'readout kept outside the screen');
+    assert.doesNotMatch((await readoutAt(page, 5, 5))[0], /^sample/, 'readout kept outside the screen');
   });
 });
 
 describe('?js= pointing at a capture elsewhere', () => {
   test('the page in viewer/ draws the capture named in the query', async () => {
     const js = path.join(CAPTURE_DIR, 'gbookFtemp.js');
-    const url = `${pathToFileURL(path.join(VIEWER_DIR, 'index.html')).href}?js=${encodeURIComponent(js)}`;
-    const { page, viewerErrors } = await openViewer(browser, url);
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'ready', await text(page, '#message'));
-    const img = await screenPixels(page, 'gbookFtemp-query');
-    const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
-    assertTrace(img, expected.samples1, ch1, colour1, 'CH1', [colour2]);
-    assertTrace(img, expected.samples2, ch2, colour2, 'CH2', [colour1]);
-    assert.deepEqual(viewerErrors, []);
-    await page.close();
+    const opened = await openViewer(`${pathToFileURL(path.join(VIEWER_DIR, 'index.html')).href}?js=${encodeURIComponent(js)}`);
+    assertTraces(await screen(opened.page, 'gbookFtemp-query'), expected.settings, expected.samples1, expected.samples2);
+    assertClean(opened);
   });
 });
 
 describe('no capture beside the page', () => {
   test('shows the empty graticule and says how to open a capture', async () => {
-    const { url } = pageFolder('script-none');
-    const { page, viewerErrors } = await openViewer(browser, url);
-    assert.equal(await page.evaluate(() => document.body.dataset.state), 'empty');
-    assert.match(await text(page, '#message'), /No \.\/gbookFtemp\.js next to this page/);
-    const img = await screenPixels(page, 'no-capture');
+    const { page, state, message, viewerErrors } = await openPage('script-none');
+    assert.equal(state, 'empty');
+    assert.match(message, /No \.\/gbookFtemp\.js next to this page/);
+    const { img, c1, c2 } = await screen(page, 'no-capture');
     assertGraticule(img);
-    const colour1 = await legendColour(page, 1), colour2 = await legendColour(page, 2);
     for (let x = LEFT; x < LEFT + WIDTH; x += 7) {
-      assert.ok(!columnHasColour(img, x, colour1) && !columnHasColour(img, x, colour2), `trace colour at x=${x}`);
+      assert.ok(!columnHasColour(img, x, c1) && !columnHasColour(img, x, c2), `trace colour at x=${x}`);
     }
     assert.deepEqual(viewerErrors, []);
-    await page.close();
   });
 });

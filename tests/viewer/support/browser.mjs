@@ -1,86 +1,129 @@
 // Starts Debian's Chromium headless through playwright-core, with a fresh profile
 // each time, and opens the viewer page in it.
+import { after, afterEach, before, beforeEach } from 'node:test';
+import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { decodePng } from './png.mjs';
-import { ARTEFACTS } from './capture.mjs';
+import { ARTEFACTS, pageFolder } from './capture.mjs';
 
-const FLAGS = [
-  '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-  '--disable-component-update', '--disable-sync',
-];
+let context, profile, testPages = [];
 
-export async function startBrowser() {
-  const executable = process.env.CHROMIUM || '/usr/bin/chromium';
-  if (!fs.existsSync(executable)) {
-    throw new Error(`Chromium is missing (${executable}): run tests/viewer/setup.sh, which installs Debian's chromium`);
-  }
-  let chromium;
-  try {
-    ({ chromium } = await import('playwright-core'));
-  } catch (e) {
-    throw new Error(`playwright-core is missing (${e.message}): run tests/viewer/setup.sh, which runs npm ci`);
-  }
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: executable,
-    headless: true,
-    args: FLAGS,
-    viewport: { width: 1280, height: 800 },
-    deviceScaleFactor: 1,
-    timeout: 60000,
+// One Chromium for the test file. The pages a test opens are closed after it, even
+// when it fails; a page opened in a before() hook stays for the tests of its group.
+export function useBrowser() {
+  before(async () => {
+    const executable = process.env.CHROMIUM || '/usr/bin/chromium';
+    if (!fs.existsSync(executable)) {
+      throw new Error(`Chromium is missing (${executable}): run tests/viewer/setup.sh, which installs Debian's chromium`);
+    }
+    let chromium;
+    try {
+      ({ chromium } = await import('playwright-core'));
+    } catch (e) {
+      throw new Error(`playwright-core is missing (${e.message}): run tests/viewer/setup.sh, which runs npm ci`);
+    }
+    profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-chromium-'));
+    context = await chromium.launchPersistentContext(profile, {
+      executablePath: executable,
+      headless: true,
+      args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+        '--disable-component-update', '--disable-sync'],
+      viewport: { width: 1280, height: 800 },
+      deviceScaleFactor: 1,
+      timeout: 60000,
+    });
   });
-  return {
-    context,
-    async close() {
-      await context.close();
-      fs.rmSync(profile, { recursive: true, force: true });
-    },
-  };
+  beforeEach(() => { testPages = []; });
+  afterEach(async () => { await Promise.all(testPages.map((p) => p.close())); });
+  after(async () => {
+    await context?.close();
+    if (profile) fs.rmSync(profile, { recursive: true, force: true });
+  });
 }
 
-// Opens a page and waits until the viewer has finished loading. Uncaught errors
-// in the viewer's own script are collected: a test asserts there are none.
-export async function openViewer(browser, url) {
-  const page = await browser.context.newPage();
+// Opens a page and waits until the viewer has finished loading: { page, viewerErrors,
+// state, message }. Uncaught errors in the viewer's own script are collected in
+// viewerErrors, for the test to assert there are none.
+export async function openViewer(url) {
+  const page = await context.newPage();
+  testPages.push(page);
   const viewerErrors = [];
   page.on('pageerror', (err) => {
     if (/viewer\.js/.test(err.stack || '')) viewerErrors.push(err.message);
   });
   await page.goto(url);
-  await settled(page);
-  return { page, viewerErrors };
+  return { page, viewerErrors, ...(await shown(page)) };
 }
 
-// Drops a file on the page as a user would; returns the message then shown ('' for none).
-export async function dropFile(page, name, content) {
-  const dataTransfer = await page.evaluateHandle(([n, c]) => {
+// The page in a fresh folder beside the given files ({ name: text }).
+export function openPage(name, files = {}, query = '') {
+  return openViewer(pageFolder(name, files).url + query);
+}
+
+// The state the page settled in and the message it shows (null for none).
+async function shown(page) {
+  await page.waitForFunction(() => document.body.dataset.state !== 'loading', null, { timeout: 20000 });
+  const state = await page.evaluate(() => document.body.dataset.state);
+  return { state, message: (await page.locator('#message').isVisible()) ? await text(page, '#message') : null };
+}
+
+async function emptyPage(name) {
+  const opened = await openPage(name);
+  assert.equal(opened.state, 'empty', `the page with no capture beside it: ${opened.message}`);
+  return opened;
+}
+
+// The page with no capture beside it and a file dropped on it, as a user would.
+export async function dropFile(pageName, name, content) {
+  const opened = await emptyPage(pageName);
+  const dataTransfer = await opened.page.evaluateHandle(([n, c]) => {
     const dt = new DataTransfer();
     dt.items.add(new File([c], n));
     return dt;
   }, [name, content]);
-  await page.dispatchEvent('body', 'drop', { dataTransfer });
-  await settled(page);
-  return (await page.locator('#message').isVisible()) ? text(page, '#message') : '';
+  await opened.page.dispatchEvent('body', 'drop', { dataTransfer });
+  return { ...opened, ...(await shown(opened.page)) };
 }
 
-export async function settled(page) {
-  await page.waitForFunction(() => document.body.dataset.state !== 'loading', null, { timeout: 20000 });
-  return page.evaluate(() => document.body.dataset.state);
+// The page with no capture beside it and a file chosen with its file button
+// (a path, or { name, mimeType, buffer }).
+export async function chooseFile(pageName, file) {
+  const opened = await emptyPage(pageName);
+  await opened.page.setInputFiles('#file-input', file);
+  return { ...opened, ...(await shown(opened.page)) };
 }
 
-// Screenshot of the screen canvas, kept under the artefact folder, and its pixels.
-export async function screenPixels(page, name) {
+// Loaded with nothing to report: ready, no message, no error in the viewer's script.
+export function assertClean({ state, message, viewerErrors }) {
+  assert.deepEqual({ state, message, viewerErrors }, { state: 'ready', message: null, viewerErrors: [] });
+}
+
+// Screenshot of the screen canvas, kept under the artefact folder: its pixels, and
+// the colours the legend gives channels 1 and 2 as [r, g, b].
+export async function screen(page, name) {
   fs.mkdirSync(ARTEFACTS, { recursive: true });
-  const file = path.join(ARTEFACTS, `${name}.png`);
   // on a fractional position the element screenshot would be a pixel off the canvas
   const box = await page.locator('#screen').boundingBox();
   if (![box.x, box.y, box.width, box.height].every(Number.isInteger)) {
     throw new Error(`the screen canvas is not on whole pixels: ${JSON.stringify(box)}`);
   }
-  const png = await page.locator('#screen').screenshot({ path: file });
-  return decodePng(png);
+  const img = decodePng(await page.locator('#screen').screenshot({ path: path.join(ARTEFACTS, `${name}.png`) }));
+  const swatches = await page.evaluate(() => [1, 2].map((k) => {
+    const probe = document.createElement('span');
+    probe.className = `swatch ch${k}`;
+    document.body.appendChild(probe);
+    const c = getComputedStyle(probe).backgroundColor;
+    probe.remove();
+    return c;
+  }));
+  const [c1, c2] = swatches.map((css) => {
+    const m = /rgba?\((\d+),\s*(\d+),\s*(\d+)/.exec(css);
+    if (!m) throw new Error(`unexpected swatch colour ${css}`);
+    return [Number(m[1]), Number(m[2]), Number(m[3])];
+  });
+  return { img, c1, c2 };
 }
 
 // Whole-page screenshot, for a person to look at what a damaged file shows.
@@ -89,19 +132,11 @@ export async function pageShot(page, name) {
   await page.screenshot({ path: path.join(ARTEFACTS, `${name}-page.png`) });
 }
 
-// The colour the legend gives a channel, as [r, g, b].
-export async function legendColour(page, n) {
-  const css = await page.evaluate((k) => {
-    const probe = document.createElement('span');
-    probe.className = `swatch ch${k}`;
-    document.body.appendChild(probe);
-    const c = getComputedStyle(probe).backgroundColor;
-    probe.remove();
-    return c;
-  }, n);
-  const m = /rgba?\((\d+),\s*(\d+),\s*(\d+)/.exec(css);
-  if (!m) throw new Error(`unexpected swatch colour ${css}`);
-  return [Number(m[1]), Number(m[2]), Number(m[3])];
+// Moves the pointer to (x, y) of the screen canvas; the readout's lines then.
+export async function readoutAt(page, x, y) {
+  const box = await page.locator('#screen').boundingBox();
+  await page.mouse.move(box.x + x, box.y + y);
+  return (await text(page, '#readout')).split('\n').map((l) => l.trim());
 }
 
 export async function text(page, selector) {

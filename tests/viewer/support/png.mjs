@@ -1,5 +1,5 @@
 // Decodes the PNG files Chromium writes for screenshots (8-bit RGB or RGBA, not
-// interlaced) into RGBA pixels, so a test can read the colour at any point.
+// interlaced), so a test can read the colour at any point.
 import zlib from 'node:zlib';
 
 const SIGNATURE = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
@@ -27,50 +27,30 @@ export function decodePng(buf) {
     }
     pos += 12 + length;
   }
+  // the lines are unfiltered in place, each behind its filter byte
   const channels = colourType === 6 ? 4 : 3;
-  const stride = width * channels;
+  const line = width * channels + 1;
   const raw = zlib.inflateSync(Buffer.concat(idat));
-  if (raw.length !== height * (stride + 1)) throw new Error('PNG data has the wrong length');
-  const rgba = Buffer.alloc(width * height * 4);
-  let prev = Buffer.alloc(stride);
-  for (let y = 0; y < height; y++) {
-    const filter = raw[y * (stride + 1)];
-    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
-    for (let i = 0; i < stride; i++) {
-      const a = i >= channels ? line[i - channels] : 0;
-      const b = prev[i];
-      const c = i >= channels ? prev[i - channels] : 0;
-      let add;
-      switch (filter) {
-        case 0: add = 0; break;
-        case 1: add = a; break;
-        case 2: add = b; break;
-        case 3: add = (a + b) >> 1; break;
-        case 4: {
-          const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-          add = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-          break;
-        }
-        default: throw new Error(`bad PNG filter ${filter}`);
-      }
-      line[i] = (line[i] + add) & 0xff;
+  if (raw.length !== height * line) throw new Error('PNG data has the wrong length');
+  for (let y = 0, o = 1; y < height; y++, o += line) {
+    const filter = raw[o - 1];
+    if (filter > 4) throw new Error(`bad PNG filter ${filter}`);
+    for (let i = 0; i < line - 1; i++) {
+      const a = i >= channels ? raw[o + i - channels] : 0;
+      const b = y > 0 ? raw[o + i - line] : 0;
+      const c = i >= channels && y > 0 ? raw[o + i - line - channels] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      raw[o + i] = (raw[o + i] + [0, a, b, (a + b) >> 1, paeth][filter]) & 0xff;
     }
-    for (let x = 0; x < width; x++) {
-      const o = (y * width + x) * 4;
-      rgba[o] = line[x * channels];
-      rgba[o + 1] = line[x * channels + 1];
-      rgba[o + 2] = line[x * channels + 2];
-      rgba[o + 3] = channels === 4 ? line[x * channels + 3] : 255;
-    }
-    prev = line;
   }
   return {
     width,
     height,
     // [r, g, b] at a pixel
     at(x, y) {
-      const o = (y * width + x) * 4;
-      return [rgba[o], rgba[o + 1], rgba[o + 2]];
+      const o = y * line + 1 + x * channels;
+      return [raw[o], raw[o + 1], raw[o + 2]];
     },
   };
 }

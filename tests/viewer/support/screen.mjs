@@ -33,8 +33,8 @@ export function columnHasColour(img, x, colour) {
 // file has no sample. In each column the trace must reach every sample's row
 // (within a pixel, unless another trace covers that spot or it lies off the
 // screen) and must not stray beyond the rows of that column's samples and of the
-// sample just before the column, which the trace joins. Returns the first faults found.
-export function traceFaults(img, samples, setting, colour, covering = []) {
+// sample just before the column, which the trace joins. Fails with the first faults found.
+export function assertTrace(img, samples, setting, colour, name, covering = []) {
   const faults = [];
   const byColumn = Array.from({ length: WIDTH }, () => []);
   const columnStart = new Array(WIDTH).fill(-1);
@@ -73,37 +73,47 @@ export function traceFaults(img, samples, setting, colour, covering = []) {
       }
     }
   }
-  return faults;
-}
-
-export function assertTrace(img, samples, setting, colour, name, covering = []) {
-  const faults = traceFaults(img, samples, setting, colour, covering);
   assert.deepEqual(faults, [], `${name} is not where its samples and scale put it`);
 }
 
-// The extreme sample of a channel: its column holds the trace colour at the row
-// the sample maps to and nowhere else but the rows right next to it.
-// For a flat top (a square wave) the sample in the middle of the longest run is taken.
-export function assertExtremeAt(img, samples, setting, colour, which, name) {
-  const present = samples.filter((s) => s !== null);
-  const value = which === 'max' ? Math.max(...present) : Math.min(...present);
-  let best = -1, bestRun = 0;
-  for (let i = 0; i < samples.length; ) {
-    let j = i;
-    while (j < samples.length && samples[j] === value) j++;
-    if (j - i > bestRun) {
-      bestRun = j - i;
-      best = (i + j - 1) >> 1;
-    }
-    i = j > i ? j : i + 1;
+// Both traces of a screen(), each allowed to lie under the other.
+export function assertTraces({ img, c1, c2 }, { ch1, ch2 }, samples1, samples2, label = '') {
+  assertTrace(img, samples1, ch1, c1, `CH1${label}`, [c2]);
+  assertTrace(img, samples2, ch2, c2, `CH2${label}`, [c1]);
+}
+
+// Nothing of a trace's colour above or below the screen.
+export function assertOnScreen(img, colour, name) {
+  for (let x = LEFT; x <= LEFT + WIDTH; x++) {
+    assert.deepEqual(rowsOfColour(img, x, colour, 0, TOP - 1), [], `${name} above the screen at x=${x}`);
+    assert.deepEqual(rowsOfColour(img, x, colour, TOP + HEIGHT + 1, img.height - 1), [],
+      `${name} below the screen at x=${x}`);
   }
-  const x = LEFT + columnOf(best);
-  const r = rowFor(samples[best], setting);
-  const rows = rowsOfColour(img, x, colour, 0, img.height - 1);
-  assert.ok(rows.some((y) => Math.abs(y - r) <= 1),
-    `${name} ${which} (sample ${best}, ${samples[best]} counts) belongs at row ${r.toFixed(1)} of column ${x}; colour found at rows ${rows}`);
-  assert.ok(rows.every((y) => Math.abs(y - r) <= 4),
-    `${name} ${which}: colour at rows ${rows} of column ${x}, away from row ${r.toFixed(1)}`);
+}
+
+// The highest and the lowest sample of a channel: each one's column holds the trace
+// colour at the row the sample maps to and nowhere else but the rows right next to it.
+// For a flat top (a square wave) the sample in the middle of the longest run is taken.
+export function assertExtremes(img, samples, setting, colour, name) {
+  const present = samples.filter((s) => s !== null);
+  for (const [which, value] of [['max', Math.max(...present)], ['min', Math.min(...present)]]) {
+    let best = -1, bestRun = 0;
+    for (let i = 0; i < samples.length; ) {
+      let j = i;
+      while (j < samples.length && samples[j] === value) j++;
+      if (j - i > bestRun) {
+        bestRun = j - i;
+        best = (i + j - 1) >> 1;
+      }
+      i = j > i ? j : i + 1;
+    }
+    const x = LEFT + columnOf(best), r = rowFor(samples[best], setting);
+    const rows = rowsOfColour(img, x, colour, 0, img.height - 1);
+    assert.ok(rows.some((y) => Math.abs(y - r) <= 1), `${name} ${which} (sample ${best}, ${samples[best]} counts) ` +
+      `belongs at row ${r.toFixed(1)} of column ${x}; colour found at rows ${rows}`);
+    assert.ok(rows.every((y) => Math.abs(y - r) <= 4),
+      `${name} ${which}: colour at rows ${rows} of column ${x}, away from row ${r.toFixed(1)}`);
+  }
 }
 
 // The graticule: 11 vertical and 9 horizontal lines at 60 px, nothing between.
