@@ -11,45 +11,46 @@
 #include <cstring>
 #include <vector>
 
-using capturebench::measureRun;
 using capturebench::RunFigures;
+using namespace std::chrono_literals;
 
 namespace {
 
-RunFigures measure(const std::vector<std::string> &argv, const std::string &port, std::chrono::seconds limit)
-{
-    std::string dir = makeTempDir("measured");
-    RunFigures figures = measureRun(RUN_CHILD_PROGRAM, argv, {}, dir, port, 1200, limit);
-    removeTree(dir);
-    return figures;
-}
-
-TEST(MeasuredRun, ProgramThatNeverOpensThePortIsReported)
-{
+// Each case measures a program against a fresh pseudo-terminal as its port.
+class MeasuredRun : public ::testing::Test {
+protected:
+    RunFigures measure(const std::vector<std::string> &argv, std::chrono::seconds limit = 20s)
+    {
+        std::string dir = makeTempDir("measured");
+        RunFigures figures = capturebench::measureRun(RUN_CHILD_PROGRAM, argv, {}, dir, port, 1200, limit);
+        removeTree(dir);
+        return figures;
+    }
     ptyPair pty;
-    RunFigures run = measure({"true"}, pty.slavePath(), std::chrono::seconds(20));
+    const std::string port = pty.slavePath();
+};
+
+TEST_F(MeasuredRun, ProgramThatNeverOpensThePortIsReported)
+{
+    RunFigures run = measure({"true"});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.problem, "never opened " + pty.slavePath());
+    EXPECT_EQ(run.problem, "never opened " + port);
     EXPECT_LT(run.wallMs, 5000);
 }
 
-TEST(MeasuredRun, OpeningBeforeTheWaitsCouldEndIsReported)
+TEST_F(MeasuredRun, OpeningBeforeTheWaitsCouldEndIsReported)
 {
-    ptyPair pty;
-    RunFigures run = measure({"sh", "-c", "exec 3<>\"$0\"; sleep 0.2", pty.slavePath()}, pty.slavePath(),
-                             std::chrono::seconds(20));
+    RunFigures run = measure({"sh", "-c", "exec 3<>\"$0\"; sleep 0.2", port});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.problem, "opened " + pty.slavePath() + " before its waits could have ended");
+    EXPECT_EQ(run.problem, "opened " + port + " before its waits could have ended");
     EXPECT_LT(run.startupMs, 0);
 }
 
-TEST(MeasuredRun, WaitsAreTimedUpToTheOpenAndCostNoProcessorTimeWhenAsleep)
+TEST_F(MeasuredRun, WaitsAreTimedUpToTheOpenAndCostNoProcessorTimeWhenAsleep)
 {
     // a program that sleeps 1.3 s and then opens the port: the 1200 ms before the
     // open cost it (almost) no processor time, and the start-up is the 100 ms more
-    ptyPair pty;
-    RunFigures run = measure({"sh", "-c", "sleep 1.3; exec 3<>\"$0\"", pty.slavePath()}, pty.slavePath(),
-                             std::chrono::seconds(20));
+    RunFigures run = measure({"sh", "-c", "sleep 1.3; exec 3<>\"$0\"", port});
     ASSERT_EQ(run.problem, "");
     EXPECT_GE(run.startupMs, 90);
     EXPECT_LT(run.startupMs, 1500);
@@ -58,33 +59,30 @@ TEST(MeasuredRun, WaitsAreTimedUpToTheOpenAndCostNoProcessorTimeWhenAsleep)
     EXPECT_GE(run.wallMs, 1290);
 }
 
-TEST(MeasuredRun, PeakMemoryIsTheProgramsOwnNotTheMeasuringProcesss)
+TEST_F(MeasuredRun, PeakMemoryIsTheProgramsOwnNotTheMeasuringProcesss)
 {
     // this process touches 64 MiB first; a program started straight from it would
     // report at least that much
     std::vector<char> ballast(64 << 20);
     std::memset(ballast.data(), 1, ballast.size());
-    ptyPair pty;
-    RunFigures run = measure({"true"}, pty.slavePath(), std::chrono::seconds(20));
+    RunFigures run = measure({"true"});
     EXPECT_GT(run.peakKiB, 0);
     EXPECT_LT(run.peakKiB, 16 * 1024);
     EXPECT_EQ(ballast[12345], 1);
 }
 
-TEST(MeasuredRun, RunThatOutlastsItsLimitIsEndedAndReported)
+TEST_F(MeasuredRun, RunThatOutlastsItsLimitIsEndedAndReported)
 {
-    ptyPair pty;
-    RunFigures run = measure({"sleep", "30"}, pty.slavePath(), std::chrono::seconds(1));
+    RunFigures run = measure({"sleep", "30"}, 1s);
     EXPECT_EQ(run.problem, "still running after 1 s");
     EXPECT_GE(run.wallMs, 1000);
     EXPECT_LT(run.wallMs, 10000);
 }
 
-TEST(MeasuredRun, ProgramThatCannotStartIsReported)
+TEST_F(MeasuredRun, ProgramThatCannotStartIsReported)
 {
-    ptyPair pty;
-    RunFigures run = measure({"/nonexistent/program"}, pty.slavePath(), std::chrono::seconds(5));
-    EXPECT_EQ(run.problem, "cannot start /nonexistent/program: No such file or directory");
+    EXPECT_EQ(measure({"/nonexistent/program"}, 5s).problem,
+              "cannot start /nonexistent/program: No such file or directory");
 }
 
 } // namespace

@@ -41,25 +41,20 @@ static std::string fileTail(const char *name, size_t n)
 static const char *const kProbes[6] = {"1X", "10X", "100X", "", "", ""};
 static const char *const kModes[8] = {"Main", "Window", "WinZoom", "Roll", "XY", "", "", ""};
 
-static void checkTables(float code)
+// Inside a table the code truncates toward zero; outside, any short text will do.
+template <size_t N>
+static void checkTable(const char *what, const char *text, const char *const (&table)[N], float code)
 {
-    const char *probe = probeName(code);
-    const char *mode = horizontalModeName(code);
-    FUZZ_CHECK(probe != NULL && mode != NULL, "a table gave no text for %g", (double)code);
-    // inside a table the code truncates toward zero; outside, any short text will do
-    if (code >= 0.0f && code < 6.0f)
-        FUZZ_CHECK(strcmp(probe, kProbes[(int)code]) == 0, "probe %g gave \"%s\"", (double)code, probe);
+    FUZZ_CHECK(text != NULL, "the %s table gave no text for %g", what, (double)code);
+    if (code >= 0.0f && code < (float)N)
+        FUZZ_CHECK(strcmp(text, table[(int)code]) == 0, "%s %g gave \"%s\"", what, (double)code, text);
     else
-        FUZZ_CHECK(strlen(probe) < 8, "probe %g gave a long text", (double)code);
-    if (code >= 0.0f && code < 8.0f)
-        FUZZ_CHECK(strcmp(mode, kModes[(int)code]) == 0, "mode %g gave \"%s\"", (double)code, mode);
-    else
-        FUZZ_CHECK(strlen(mode) < 8, "mode %g gave a long text", (double)code);
+        FUZZ_CHECK(strlen(text) < 8, "%s %g gave a long text", what, (double)code);
 }
 
 // One export makes some 12,000 printf-family calls, and AddressSanitizer's check
 // of their arguments would take a third of each run. Its only %s arguments are the
-// gbF user text and the table texts, which checkTables reads under the sanitizer.
+// gbF user text and the table texts, which checkTable reads under the sanitizer.
 extern "C" const char *__asan_default_options() { return "check_printf=0"; }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -97,10 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint32_t codeBits = (uint32_t)codeBytes[0] << 24 | (uint32_t)codeBytes[1] << 16 |
                               (uint32_t)codeBytes[2] << 8 | codeBytes[3];
     memcpy(&code, &codeBits, sizeof code);
-    checkTables(code);
-    checkTables(-code);
-    checkTables(code * 1e30f); // huge and infinite
-    checkTables(nanf(""));
+    for (float c : {code, -code, code * 1e30f /* huge and infinite */, nanf("")}) {
+        checkTable("probe", probeName(c), kProbes, c);
+        checkTable("mode", horizontalModeName(c), kModes, c);
+    }
 
     // the same four bytes placed as a block's interval field read back as that float
     unsigned char probeBlock[kWaveBlockSize] = {};
@@ -118,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     unlink("gbookFtemp.js");
     scopeExportDual(channel, settings, block1, block2, count);
     FUZZ_CHECK(fileTail("op_scope.csv", 28) == "===========================\n", "the CSV file is not complete");
-    FUZZ_CHECK(fileTail("gbookFtemp.js", 9) == "'3999');\n",
-               "the script file is not complete");
+    FUZZ_CHECK(fileTail("gbookFtemp.js", 9) == "'3999');\n", "the script file is not complete");
 
     free(settings);
     free(block1);

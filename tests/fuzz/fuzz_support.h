@@ -23,6 +23,14 @@ inline void fuzzQuietStdout()
     }
 }
 
+// The LLVMFuzzerInitialize of a target that needs nothing else at start.
+#define FUZZ_QUIET_INITIALIZE()                                                                                     \
+    extern "C" int LLVMFuzzerInitialize(int *, char ***)                                                           \
+    {                                                                                                              \
+        fuzzQuietStdout();                                                                                         \
+        return 0;                                                                                                  \
+    }
+
 // An invariant broken: say which, then abort so both libFuzzer and ctest see it.
 #define FUZZ_CHECK(cond, ...)                                                                                       \
     do {                                                                                                           \

@@ -39,11 +39,7 @@ static Bytes lowBytes(std::initializer_list<int> values)
     return b;
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzQuietStdout();
-    return 0;
-}
+FUZZ_QUIET_INITIALIZE()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

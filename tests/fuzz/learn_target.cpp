@@ -37,11 +37,7 @@ static std::string expectedListing(std::string_view text)
     }
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzQuietStdout();
-    return 0;
-}
+FUZZ_QUIET_INITIALIZE()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -11,11 +11,7 @@
 
 enum { kReplyBuffer = 1000 };
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzQuietStdout();
-    return 0;
-}
+FUZZ_QUIET_INITIALIZE()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,7 +2,7 @@
 // its programs run from PATH for one capture and removed without a trace, and the
 // Windows zip unpacked and its scopecap.exe run under Wine. Both captures are held to
 // the end-to-end expectations. scripts/package makes the packages (scripts/test runs it).
-#include "bench_process.h"
+#include "child_process.h"
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -87,12 +86,9 @@ TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
     if (sh("dpkg-query -W -f '${Status}' scopecap 2>/dev/null").out.find("installed") != std::string::npos)
         GTEST_SKIP() << "a scopecap package is installed here already; dpkg -r scopecap to test this one";
 
-    std::vector<std::string> paths = packagePaths();
-    ASSERT_GT(paths.size(), 10u);
-    std::vector<std::string> there;
-    for (const std::string &p : paths)
-        if (exists(p))
-            there.push_back(p);
+    std::vector<std::string> added = packagePaths();
+    ASSERT_GT(added.size(), 10u);
+    std::erase_if(added, exists); // only what the install adds must go (/usr/bin was here before)
 
     RemoveOnExit guard;
     ProgramRun install = sh("dpkg -i '" + kDeb + "'");
@@ -107,13 +103,11 @@ TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
     // the installed bench and scopecap, both found on PATH, for one capture
     std::string dir = makeTempDir("deb-capture");
     std::string link = dir + "/com9";
-    ProgramRun bench;
-    std::thread benchThread([&] { bench = sh("exec benchsim scope --link '" + link + "' --once --quiet"); });
-    for (int i = 0; i < 200 && !exists(link); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ChildProcess bench("/bin/sh", {"-c", "exec benchsim scope --link \"$0\" --once --quiet", link}, {}, "",
+                       dir + "/bench.err");
+    EXPECT_EQ(bench.readLine(std::chrono::seconds(10)), link); // it answers there
     ProgramRun capture = runProgram("/bin/sh", {"-c", "exec scopecap"}, {{"COM9", link}}, dir, std::chrono::seconds(90));
-    benchThread.join();
-    EXPECT_EQ(bench.exitStatus, 0) << bench.err;
+    EXPECT_EQ(bench.wait(std::chrono::seconds(10)), 0) << readFile(dir + "/bench.err");
     EXPECT_EQ(capture.err, "");
     expectCapture(dir, capture, kGlibcStyle);
     removeTree(dir);
@@ -121,11 +115,8 @@ TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
     ProgramRun remove = sh("dpkg -r scopecap");
     guard.installed = remove.exitStatus != 0;
     ASSERT_EQ(remove.exitStatus, 0) << remove.out << remove.err;
-    for (const std::string &p : paths) {
-        if (std::find(there.begin(), there.end(), p) == there.end()) {
-            EXPECT_FALSE(exists(p)) << p << " is left behind";
-        }
-    }
+    for (const std::string &p : added)
+        EXPECT_FALSE(exists(p)) << p << " is left behind";
 }
 
 TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
@@ -153,13 +144,7 @@ TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
     }
     EXPECT_EQ(sharedWinePrefix().run(top + "/isscheck.exe", {"--version"}, dir).out, "isscheck " + kVersion + "\r\n");
 
-    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-    ProgramRun capture;
-    {
-        BenchProcess bench("scope", wineCom9Link(), {"--quiet"});
-        capture = sharedWinePrefix().run(top + "/scopecap.exe", {}, dir);
-        EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    }
+    ProgramRun capture = sharedWinePrefix().runWithBench("scope", {"--quiet"}, top + "/scopecap.exe", {}, dir);
     EXPECT_EQ(capture.err.find("scopecap:"), std::string::npos) << capture.err;
     expectCapture(dir, capture, kWindowsStyle);
     removeTree(dir);

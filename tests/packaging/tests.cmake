@@ -6,17 +6,10 @@ set(SCOPECAP_PACKAGES_DIR "${CMAKE_SOURCE_DIR}/build/packages" CACHE PATH
 
 # The packages hold release builds, not sanitized ones.
 if(NOT SCOPECAP_SANITIZE)
-  add_executable(packaging_tests
-    ${CMAKE_CURRENT_LIST_DIR}/packages_test.cpp
-    ${CMAKE_SOURCE_DIR}/tests/wine/wine_prefix.cpp)
-  target_include_directories(packaging_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
-  target_compile_definitions(packaging_tests PRIVATE
-    SCOPECAP_VERSION="${PROJECT_VERSION}"
-    SCOPECAP_PACKAGES_DIR="${SCOPECAP_PACKAGES_DIR}"
-    SCOPECAP_CMAKE="${CMAKE_COMMAND}"
-    SCOPECAP_WINDOWS_BUILD_DIR="${SCOPECAP_WINDOWS_BUILD_DIR}")
-  target_link_libraries(packaging_tests PRIVATE sim testsupport GTest::gtest_main)
-  add_dependencies(packaging_tests benchsim)
+  add_executable(packaging_tests ${CMAKE_CURRENT_LIST_DIR}/packages_test.cpp)
+  target_compile_definitions(packaging_tests PRIVATE SCOPECAP_VERSION="${PROJECT_VERSION}"
+    SCOPECAP_PACKAGES_DIR="${SCOPECAP_PACKAGES_DIR}" SCOPECAP_CMAKE="${CMAKE_COMMAND}")
+  target_link_libraries(packaging_tests PRIVATE wineprefix sim GTest::gtest_main)
   # Installing into /usr goes on alone; the zip's run shares the Wine prefix and COM9.
   gtest_discover_tests(packaging_tests TEST_FILTER "DebianPackage.*" DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

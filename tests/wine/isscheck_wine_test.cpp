@@ -2,7 +2,6 @@
 // adapter: the module's version and serial number, and the LED driver words of
 // the leds check as the driver latched them, every pin byte through the Windows
 // serial API.
-#include "bench_process.h"
 #include "bench.h"
 #include "capture_expect.h"
 #include "program_expect.h"
@@ -12,32 +11,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iostream>
 
 namespace {
 
 class IsscheckUnderWine : public WineProgramTest {
 protected:
-    void SetUp() override
-    {
-        startWith("app/isscheck.exe");
-        if (!IsSkipped() && !HasFatalFailure()) {
-            ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-        }
-    }
+    void SetUp() override { startWith("app/isscheck.exe"); }
 };
 
 TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
 {
-    std::string log = work_ + "/adapter.log";
-    ProgramRun run;
-    {
-        BenchProcess bench("iss", wineCom9Link(), {"--serial", "0912345", "--log", log});
-        run = sharedWinePrefix().run(exe_, {"info"}, work_);
-        EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    }
-    std::cerr << "isscheck info run: " << run.seconds << " s\n";
-
+    const std::string log = work_ + "/adapter.log";
+    ProgramRun run =
+        sharedWinePrefix().runWithBench("iss", {"--serial", "0912345", "--log", log}, exe_, {"info"}, work_);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     char version[64];
     // module id, firmware, and the mode at power-up (I/O mode)
@@ -55,14 +41,9 @@ TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
 
 TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
 {
-    std::string log = work_ + "/adapter.log";
-    ProgramRun run;
-    {
-        BenchProcess bench("iss", wineCom9Link(), {"--log", log});
-        run = sharedWinePrefix().run(exe_, {"leds"}, work_, std::chrono::seconds(300));
-        EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    }
-    std::cerr << "isscheck leds run: " << run.seconds << " s\n";
+    const std::string log = work_ + "/adapter.log";
+    ProgramRun run =
+        sharedWinePrefix().runWithBench("iss", {"--log", log}, exe_, {"leds"}, work_, std::chrono::seconds(300));
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err.find("isscheck:"), std::string::npos) << run.err;
 

@@ -2,7 +2,6 @@
 // no port, a full capture from the virtual oscilloscope, and a silent one. The files
 // and the log are held to the native end-to-end expectations in the Windows C
 // runtime's style (three exponent digits, "\r\n" line ends) and nothing else.
-#include "bench_process.h"
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
@@ -53,23 +52,17 @@ protected:
     ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
 
     // A capture from `benchsim scope` with these options, its command log in work_.
-    ProgramRun captureWith(const std::vector<std::string> &benchArgs)
+    ProgramRun captureWith(std::vector<std::string> benchArgs)
     {
-        EXPECT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-        std::vector<std::string> args = benchArgs;
-        args.insert(args.end(), {"--log", work_ + "/commands.log"});
-        // stopped after the program has ended (not --once), so the line stays up
-        // for as long as the program may read
-        BenchProcess bench("scope", wineCom9Link(), args);
-        ProgramRun run = runScopecap();
-        EXPECT_EQ(bench.stop(), 0) << bench.errors();
-        return run;
+        benchArgs.insert(benchArgs.end(), {"--log", work_ + "/commands.log"});
+        return sharedWinePrefix().runWithBench("scope", benchArgs, exe_, {}, work_);
     }
 
     // Both files and the log as the native end-to-end test expects them, in the
     // Windows runtime's style.
-    void expectCompleteCapture(const ProgramRun &run, const sim::BenchOptions &opts)
+    void expectCompleteCapture(const ProgramRun &run)
     {
+        const sim::BenchOptions opts;
         ScopeCaptureInput in = benchCaptureInput(opts);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err.find("scopecap:"), std::string::npos) << run.err;
@@ -107,8 +100,7 @@ TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 TEST_F(ScopecapUnderWine, CaptureFromTheVirtualScopeWritesBothFiles)
 {
     ProgramRun run = captureWith({});
-    std::cerr << "capture run: " << run.seconds << " s\n";
-    expectCompleteCapture(run, sim::BenchOptions{});
+    expectCompleteCapture(run);
     // the settings header shows the exponent difference: the bench's time-base scale
     EXPECT_NE(readFile(work_ + "/op_scope.csv").find("Horizontal Scale,5.000E-004,\r\n"), std::string::npos);
 }
@@ -118,24 +110,15 @@ TEST_F(ScopecapUnderWine, CaptureAtTheRealLineRate)
     // the blocks trickle in at 1920 bytes per second, so the reads gather them
     // against the Windows interval and total time-outs
     ProgramRun run = captureWith({"--baud", "19200"});
-    std::cerr << "capture run at 19200 baud: " << run.seconds << " s\n";
-    expectCompleteCapture(run, sim::BenchOptions{});
+    expectCompleteCapture(run);
     EXPECT_GT(run.seconds, 16028 / 1920.0);
 }
 
 TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
 {
-    ASSERT_EQ(sharedWinePrefix().mapCom9(wineCom9Link()), "");
-    std::string log = work_ + "/commands.log";
-    ProgramRun run;
-    {
-        BenchProcess bench("scope", wineCom9Link(), {"--silent", "--log", log});
-        run = runScopecap();
-    }
-    std::cerr << "silent run: " << run.seconds << " s\n";
-
+    ProgramRun run = captureWith({"--silent"});
     EXPECT_EQ(run.exitStatus, 2) << run.err;
-    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
     std::vector<std::string> want = {
         "count_rd: 0 countGot: 0 want: 700 loop: 1",  "count_rd: 0 countGot: 0 want: 700 loop: 0",
         "count_rd: 0 countGot: 0 want: 8014 loop: 1", "count_rd: 0 countGot: 0 want: 8014 loop: 0",
@@ -155,8 +138,6 @@ TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
     EXPECT_LT(run.seconds, 150.0);
 }
 
-} // namespace
-
 // The Windows side of a pulled cable: ReadFile and then ClearCommError fail, and the
 // reason is Wine's own message text for the error.
 TEST_F(ScopecapUnderWine, CablePulledMidBlockNamesTheLostPort)
@@ -172,3 +153,5 @@ TEST_F(ScopecapUnderWine, CablePulledMidBlockNamesTheLostPort)
                                                 "scopecap: channel 1 sample block short: 3000 of 8014 bytes",
                                                 "scopecap: channel 2 sample block short: 0 of 8014 bytes"}));
 }
+
+} // namespace

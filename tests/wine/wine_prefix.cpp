@@ -1,5 +1,7 @@
 #include "wine_prefix.h"
 
+#include "bench_process.h"
+
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -32,12 +34,6 @@ std::string findOnPath(const std::string &name)
     return "";
 }
 
-// a bare prefix: no Mono or Gecko installer, and Wine's own messages off
-std::map<std::string, std::string> wineEnvironment(const std::string &prefix)
-{
-    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
-}
-
 std::string lastLines(const std::string &text, size_t count)
 {
     std::vector<std::string> lines = splitLines(text);
@@ -45,6 +41,11 @@ std::string lastLines(const std::string &text, size_t count)
     for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i)
         out += (out.empty() ? "" : " | ") + lines[i];
     return out;
+}
+
+std::string failure(const std::string &what, const ProgramRun &run)
+{
+    return what + " failed (exit " + std::to_string(run.exitStatus) + "): " + lastLines(run.err, 3);
 }
 
 } // namespace
@@ -57,10 +58,9 @@ std::string windowsProgram(const std::string &relativePath)
     return fs::exists(path) ? path : "";
 }
 
-WinePrefix::WinePrefix(std::string path) : path_(std::move(path))
+WinePrefix::WinePrefix(std::string path)
+    : path_(std::move(path)), wineBin_(findOnPath("wine")), wineserverBin_(findOnPath("wineserver"))
 {
-    wineBin_ = findOnPath("wine");
-    wineserverBin_ = findOnPath("wineserver");
     fs::create_directories(fs::path(path_).parent_path());
     std::string lockPath = path_ + ".lock";
     lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -84,20 +84,22 @@ ProgramRun WinePrefix::wine(const std::vector<std::string> &args, const std::str
     std::string errFile = path_ + ".stderr";
     std::vector<std::string> shArgs{"-c", "exec \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh", wineBin_};
     shArgs.insert(shArgs.end(), args.begin(), args.end());
-    std::map<std::string, std::string> env = wineEnvironment(path_);
-    env["SCOPECAP_WINE_STDERR"] = errFile;
+    // a bare prefix: no Mono or Gecko installer, and Wine's own messages off
+    std::map<std::string, std::string> env = {{"WINEPREFIX", path_},
+                                              {"WINEDEBUG", "-all"},
+                                              {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                              {"SCOPECAP_WINE_STDERR", errFile}};
     ProgramRun run = runProgram("/bin/sh", shArgs, env, workDir, limit);
     run.err = readFile(errFile);
     return run;
 }
 
-std::string WinePrefix::waitForServer()
+std::string WinePrefix::settle(const std::string &what, const ProgramRun &run)
 {
-    std::map<std::string, std::string> env = {{"WINEPREFIX", path_}};
-    ProgramRun run = runProgram(wineserverBin_, {"-w"}, env, "", std::chrono::seconds(60));
     if (run.exitStatus != 0)
-        return "wineserver -w failed (exit " + std::to_string(run.exitStatus) + "): " + lastLines(run.err, 3);
-    return "";
+        return failure(what, run);
+    ProgramRun server = runProgram(wineserverBin_, {"-w"}, {{"WINEPREFIX", path_}}, "", std::chrono::seconds(60));
+    return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
 }
 
 std::string WinePrefix::prepare()
@@ -114,16 +116,13 @@ std::string WinePrefix::prepare()
     ProgramRun boot = wine({"wineboot", "-i"}, "", std::chrono::seconds(300));
     if (boot.timedOut)
         return "wineboot -i did not finish within 300 s: " + lastLines(boot.err, 3);
-    if (boot.exitStatus != 0)
-        return "wineboot -i failed (exit " + std::to_string(boot.exitStatus) + "): " + lastLines(boot.err, 3);
-    std::string error = waitForServer();
-    if (!error.empty())
+    if (std::string error = settle("wineboot -i", boot); !error.empty())
         return error;
-    bootSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!fs::exists(path_ + "/system.reg"))
         return "wineboot -i made no registry in " + path_;
-    writeFile(path_ + "/" + kReadyStamp, std::to_string(bootSeconds_) + " s\n");
-    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), bootSeconds_);
+    writeFile(path_ + "/" + kReadyStamp, std::to_string(seconds) + " s\n");
+    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), seconds);
     return "";
 }
 
@@ -153,10 +152,7 @@ std::string WinePrefix::mapCom9(const std::string &unixPath)
                          ? wine({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
                          : wine({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
                                 std::chrono::seconds(60));
-    if (reg.exitStatus != 0)
-        return "wine reg failed (exit " + std::to_string(reg.exitStatus) + "): " + lastLines(reg.err, 3);
-    std::string error = waitForServer();
-    if (!error.empty())
+    if (std::string error = settle("wine reg", reg); !error.empty())
         return error;
     if (com9Mapping() != unixPath)
         return "the registry does not hold the COM9 mapping after wine reg";
@@ -169,6 +165,21 @@ ProgramRun WinePrefix::run(const std::string &exe, const std::vector<std::string
     std::vector<std::string> wineArgs{exe};
     wineArgs.insert(wineArgs.end(), args.begin(), args.end());
     return wine(wineArgs, workDir, limit);
+}
+
+ProgramRun WinePrefix::runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
+                                    const std::string &exe, const std::vector<std::string> &args,
+                                    const std::string &workDir, std::chrono::seconds limit)
+{
+    if (std::string error = mapCom9(wineCom9Link()); !error.empty()) {
+        ADD_FAILURE() << "COM9 not mapped: " << error;
+        return {};
+    }
+    BenchProcess bench(personality, wineCom9Link(), benchArgs);
+    ProgramRun run = this->run(exe, args, workDir, limit);
+    EXPECT_EQ(bench.stop(), 0) << bench.errors();
+    fprintf(stderr, "%s %s run: %.1f s\n", exe.c_str(), args.empty() ? "" : args[0].c_str(), run.seconds);
+    return run;
 }
 
 WinePrefix &sharedWinePrefix()

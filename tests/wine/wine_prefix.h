@@ -28,8 +28,6 @@ public:
     // Makes the prefix when it is not there yet. Returns "" when Wine is ready,
     // else why Wine cannot start here (the caller skips with that reason).
     std::string prepare();
-    // Seconds the wineboot of this prepare() took (0 when the prefix was reused).
-    double bootSeconds() const { return bootSeconds_; }
 
     // Points COM9 at `unixPath`, or removes the mapping when it is empty, and waits
     // for the Wine server to end so the next start takes it up. Returns "" or an error.
@@ -40,16 +38,20 @@ public:
     // Runs a Windows program under Wine in `workDir`.
     ProgramRun run(const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
                    std::chrono::seconds limit = std::chrono::seconds(180));
-
-    const std::string &path() const { return path_; }
+    // The same with COM9 on `benchsim PERSONALITY BENCHARGS`, stopped (and its exit
+    // status checked) only after the program ended, so the line stays up for as long
+    // as the program may read. A COM9 that cannot be mapped fails the test, with no run.
+    ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
+                            const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
+                            std::chrono::seconds limit = std::chrono::seconds(180));
 
 private:
     ProgramRun wine(const std::vector<std::string> &args, const std::string &workDir, std::chrono::seconds limit);
-    std::string waitForServer();
+    // "" when `run` succeeded and the Wine server has ended (the registry written), else why not.
+    std::string settle(const std::string &what, const ProgramRun &run);
 
     std::string path_;
     int lockFd_ = -1;
-    double bootSeconds_ = 0;
     std::string wineBin_, wineserverBin_;
 };
 
