@@ -63,17 +63,17 @@ ScopeCaptureInput emptyCapture()
 std::vector<FaultCase> matrix()
 {
     const std::string settings = sim::scopeSettingsReply(sim::BenchOptions{});
+    const auto complete = [](const std::string &d) { expectCaptureFiles(d, defaultInput()); };
+    const auto noCsv = [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); };
     std::vector<FaultCase> cases;
     cases.push_back({"none (control)", "virtual oscilloscope", {"scopecap"}, "scope", {}, Setup::Bench, 0, {},
-                     "complete", 20, [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
+                     "complete", 20, complete});
     cases.push_back({"no such port", "COM9 names a device that does not exist", {"scopecap"}, "", {}, Setup::NoPort, 1,
-                     {"serial: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10,
-                     [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); }});
+                     {"serial: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10, noCsv});
     cases.push_back({"port in use", "a second scopecap while the first captures", {"scopecap"}, "scope",
                      {"--baud", "19200"}, Setup::PortBusy, 1,
                      {"serial: COM9 is " "@LINK@" ": already in use by another program"},
-                     "none written by the second; the first completes its capture", 10,
-                     [](const std::string &d) { EXPECT_EQ(access((d + "/op_scope.csv").c_str(), F_OK), -1); }});
+                     "none written by the second; the first completes its capture", 10, noCsv});
     cases.push_back({"silent instrument", "--silent", {"scopecap"}, "scope", {"--silent"}, Setup::Bench, 2,
                      {"scopecap: settings reply empty", "scopecap: channel 1 sample block short: 0 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
@@ -86,8 +86,7 @@ std::vector<FaultCase> matrix()
                      [settings](const std::string &d) { expectCaptureFiles(d, shortInput(settings, 4096, 4096)); }});
     cases.push_back({"pause mid-reply", "--stall-after 2000 --stall-ms 300", {"scopecap"}, "scope",
                      {"--stall-after", "2000", "--stall-ms", "300"}, Setup::Bench, 0, {},
-                     "complete (a pause shorter than the read time-out is waited out)", 25,
-                     [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
+                     "complete (a pause shorter than the read time-out is waited out)", 25, complete});
     cases.push_back({"cable pulled mid-block", "--hangup-after 3000", {"scopecap"}, "scope",
                      {"--hangup-after", "3000"}, Setup::Bench, 2,
                      {"scopecap: COM9 was lost (the device was removed): Input/output error",
@@ -114,8 +113,7 @@ std::vector<FaultCase> matrix()
                          expectCaptureFiles(d, in);
                      }});
     cases.push_back({"overlong replies", "--long", {"scopecap"}, "scope", {"--long"}, Setup::Bench, 0, {},
-                     "complete (the capture asks no numeric query)", 20,
-                     [](const std::string &d) { expectCaptureFiles(d, defaultInput()); }});
+                     "complete (the capture asks no numeric query)", 20, complete});
     cases.push_back({"output directory unusable", "the working directory is removed", {"scopecap"}, "scope", {},
                      Setup::DirectoryGone, 2,
                      {"scopecap: cannot create ./op_scope.csv: No such file or directory",

@@ -35,12 +35,8 @@ protected:
     HANDLE open() { return h = create("COM7"); }
     void setTimeouts(DWORD interval, DWORD constant, DWORD multiplier)
     {
-        COMMTIMEOUTS t{};
-        t.ReadIntervalTimeout = interval;
-        t.ReadTotalTimeoutConstant = constant;
-        t.ReadTotalTimeoutMultiplier = multiplier;
-        t.WriteTotalTimeoutConstant = 5;
-        t.WriteTotalTimeoutMultiplier = 1;
+        // in the structure's order: the read interval, multiplier and constant, then the write's
+        COMMTIMEOUTS t{interval, multiplier, constant, 1, 5};
         ASSERT_TRUE(SetCommTimeouts(h, &t));
     }
     struct Read {

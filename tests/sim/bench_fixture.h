@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <initializer_list>
@@ -31,6 +32,12 @@ inline std::string bytes(const std::vector<uint8_t> &values) { return std::strin
 inline bool linkGone(const std::string &path)
 {
     return !std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+// Whether the bench logged `line` among `log`.
+inline bool logged(const std::vector<std::string> &log, const std::string &line)
+{
+    return std::find(log.begin(), log.end(), line) != log.end();
 }
 
 class BenchFixture : public ::testing::Test {
@@ -65,11 +72,7 @@ protected:
         return ask(frame, SIZE_MAX, window);
     }
     // A command and its reply up to the line end.
-    std::string query(const std::string &command)
-    {
-        port->write(command);
-        return port->readUntil("\n", 2s);
-    }
+    std::string query(const std::string &command) { return port->query(command); }
     // A directory of the test's own, removed when it ends.
     std::string tempDir()
     {

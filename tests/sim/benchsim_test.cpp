@@ -34,8 +34,7 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
     {
         SlavePort port(link, true);
         ASSERT_TRUE(port.isOpen());
-        port.write("*idn?\r");
-        EXPECT_EQ(port.readUntil("\n", 2s), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+        EXPECT_EQ(port.query("*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(bench.running());
@@ -67,8 +66,7 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
     BenchProcess bench("scope", link, {"--once", "--log", log});
     {
         SlavePort port(link, true); // exclusive, as the program opens it
-        port.write("*LRN?\r");
-        EXPECT_EQ(port.readUntil("\n", 2s), sim::scopeSettingsReply(sim::BenchOptions{}));
+        EXPECT_EQ(port.query("*LRN?\r"), sim::scopeSettingsReply(sim::BenchOptions{}));
         port.write(":acquire1:memory?\r");
         EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
         std::this_thread::sleep_for(200ms);
@@ -118,8 +116,7 @@ TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
     BenchProcess bench(std::vector<std::string>{"scope", "--quiet"});
     EXPECT_EQ(bench.firstLine().rfind("/dev/pts/", 0), 0u) << bench.firstLine();
     SlavePort port(bench.firstLine());
-    port.write(":TIM:SCAL?\n");
-    EXPECT_EQ(port.readUntil("\n", 2s), "5.000e-04\n");
+    EXPECT_EQ(port.query(":TIM:SCAL?\n"), "5.000e-04\n");
     bench.signal(SIGTERM);
     EXPECT_EQ(bench.waitExit(5s), 0);
 }

@@ -7,8 +7,7 @@
 //   std::string frame = pty.read(4, 2s); // up to 4 bytes, or what came within 2 s
 //
 //   SlavePort port(bench.slavePath());   // the test plays the program on a slave
-//   port.write("*idn?\r");
-//   std::string line = port.readUntil("\n", 2s);
+//   std::string line = port.query("*idn?\r"); // writes, then reads up to "\n" within 2 s
 //   bool gone = port.hungUp(5s);         // the other end closed the line
 #pragma once
 
@@ -30,6 +29,12 @@ public:
     std::string read(size_t count, std::chrono::milliseconds timeout);
     // Until the data ends with `end`, or `timeout`.
     std::string readUntil(const std::string &end, std::chrono::milliseconds timeout);
+    // Writes `command`, then reads its reply up to the line end.
+    std::string query(const std::string &command, std::chrono::milliseconds timeout = std::chrono::seconds(2))
+    {
+        write(command);
+        return readUntil("\n", timeout);
+    }
     // Everything that arrives within `window`.
     std::string readFor(std::chrono::milliseconds window) { return read(SIZE_MAX, window); }
     // True when the line is hung up (a read gives 0 or EIO, or poll reports POLLHUP)
