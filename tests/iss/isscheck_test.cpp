@@ -18,8 +18,6 @@ std::map<std::string, std::string> noAdapter()
     return {{"COM9", "/nonexistent/isscheck-no-adapter"}, {"COM3", "/nonexistent/isscheck-no-adapter"}};
 }
 
-std::string connectOk(int port) { return " serial port COM" + std::to_string(port) + " connect OK \n\r"; }
-
 struct Step {
     size_t expect; // bytes of the frame the program must send
     Bytes reply;   // what the adapter answers; empty: it stays silent
@@ -80,8 +78,6 @@ ProgramRun runAgainst(ScriptedAdapter &adapter, const std::vector<std::string> &
 {
     return runProgram(appProgram("isscheck"), args, {{"COM9", adapter.path()}}, "", 60s);
 }
-
-bool oneLine(const std::string &text) { return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1; }
 
 } // namespace
 
@@ -152,32 +148,30 @@ struct ScriptedRun {
 };
 void PrintTo(const ScriptedRun &r, std::ostream *os) { *os << r.name; }
 
-const std::string kMode60 = " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
-
 const ScriptedRun kScriptedRuns[] = {
     {"InfoLogsVersionAndSerial", {{2, hexBytes("07 02 40")}, {2, hexBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
-     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
-                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
+     kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
+                  "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
      {}, hexBytes("5A 01 5A 03")},
     // the version line is still printed, with what ioBuf held: the frame and a zero;
     // nothing is sent after the empty reply
     {"SilentAdapterGivesNoReplyForTheVersionAndStatus2", {{2, {}}}, {"info"}, 2,
-     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
+     kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
      hexBytes("5A 01")},
     {"KeysPrintsTheKeysHeld", {{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
-     connectOk(9) + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
+     kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
      hexBytes("5A 02 60 00 54 C7 04")},
     {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexBytes("00 05")}}, {"range"}, 2,
-     connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
+     kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
      {"no reply from the adapter", "not acknowledged"}, hexBytes("5A 02 60 00")},
     {"RangeRangesOnceInI2cMode", {{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}},
      {"range"}, 0,
-     connectOk(9) + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
+     kConnectOk + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
          std::string(74, '0') + "1+\n",
      {}, hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
     // the text "--bench ok" follows the display frame's command byte
     {"DisplayClearsAndWritesTheText", {{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}},
-     {"--port", "9", "display", "--", "--bench ok"}, 0, connectOk(9) + kMode60 + " iBytesWritten: 5 \n", {},
+     {"--port", "9", "display", "--", "--bench ok"}, 0, kConnectOk + kMode60 + " iBytesWritten: 5 \n", {},
      hexBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
 };
 
@@ -241,8 +235,8 @@ TEST(IsscheckScripted, PixelsSendsTheBlockAndOnePixelRecord)
     ScriptedAdapter adapter({{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}});
     ProgramRun run = runAgainst(adapter, {"pixels"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
-                                                " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
+    EXPECT_EQ(run.out, kConnectOk + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
+                                              " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
     Bytes received = adapter.received();
     ASSERT_EQ(received.size(), 4u + 37u + 11u);
     EXPECT_EQ(Bytes(received.begin(), received.begin() + 8), hexBytes("5A 02 60 00 55 0A 10 21"));
