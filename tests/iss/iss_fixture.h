@@ -1,5 +1,6 @@
 // Shared by the adapter tests: the in-memory port opened as COM9, ioBuf filled
-// with a marker so stale bytes are recognisable, and small byte-list helpers.
+// with a marker so stale bytes are recognisable, small byte-list helpers, and the
+// lines and records the isscheck tests expect too.
 #pragma once
 
 #include "fake_com9.h"
