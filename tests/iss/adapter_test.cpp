@@ -47,23 +47,18 @@ using ModuleCommand = RoutineTest;
 TEST_P(ModuleCommand, FramesRepliesAndLog) { expectRoutine(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(AdapterCommands, ModuleCommand, ::testing::ValuesIn(kModuleCommands), routineName);
 
-// A reply shorter than the read still gives the log line, with what ioBuf held.
+// A reply shorter than the read still gives the log line, with what ioBuf held:
+// the version's byte 1 is still the frame's 01, its byte 2 was never touched.
 TEST_F(AdapterCommands, ShortRepliesStillLogWithTheStaleBytes)
 {
-    fakePort::queue(hexBytes("07"));
-    StdoutCapture out;
-    issVersion(9, 0);
-    // byte 1 is still the frame's 01, byte 2 was never touched
-    EXPECT_EQ(out.finish(), " iBytesWritten: 2 \nISS:5A-01:ver: 07 01 EE \n");
-
-    StdoutCapture silent;
-    issSetIoMode(9, 0);
-    EXPECT_EQ(silent.finish(), " iBytesWritten: 4 \nISS:5A-02-00:IO-mode: 5A 02 \n");
-
-    StdoutCapture serial;
-    fakePort::queue(std::string("123"));
-    issSerial(9, 0);
-    EXPECT_EQ(serial.finish(), " iBytesWritten: 2 \n"
-                               "ISS:5A-03:ser: 31 32 33-00 EE EE EE\n"
-                               "ISS:5A-03:ser: 123-\0\xEE\xEE\xEE\n"s);
+    expectRoutine({"", {hexBytes("07"), {}, hexBytes("31 32 33")},
+                   [] {
+                       issVersion(9, 0);
+                       issSetIoMode(9, 0);
+                       issSerial(9, 0);
+                   },
+                   " iBytesWritten: 2 \nISS:5A-01:ver: 07 01 EE \n"
+                   " iBytesWritten: 4 \nISS:5A-02-00:IO-mode: 5A 02 \n"
+                   " iBytesWritten: 2 \nISS:5A-03:ser: 31 32 33-00 EE EE EE\nISS:5A-03:ser: 123-\0\xEE\xEE\xEE\n"s,
+                   {hexBytes("5A 01"), hexBytes("5A 02 00 00"), hexBytes("5A 03")}, {3, 2, 7}});
 }

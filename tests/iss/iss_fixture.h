@@ -1,13 +1,14 @@
 // Shared by the adapter tests: the in-memory port opened as COM9, ioBuf filled
-// with a marker so stale bytes are recognisable, and small byte-list helpers.
+// with a marker so stale bytes are recognisable, small byte-list helpers, and the
+// lines and records the isscheck tests expect too.
 #pragma once
 
 #include "fake_com9.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string.h>
@@ -27,13 +28,6 @@ inline Bytes hexBytes(const std::string &text)
     return out;
 }
 
-// `times` copies of a run of bytes, appended to `out`.
-inline void appendRepeated(Bytes &out, std::initializer_list<unsigned char> run, int times)
-{
-    for (int i = 0; i < times; ++i)
-        out.insert(out.end(), run.begin(), run.end());
-}
-
 // One pin command per byte: 63 b, as separate writes.
 inline std::vector<Bytes> pinCommands(const Bytes &pins)
 {
@@ -43,25 +37,18 @@ inline std::vector<Bytes> pinCommands(const Bytes &pins)
     return frames;
 }
 
-// COM9 open on a fresh in-memory port, ioBuf full of the stale marker.
-class IssTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(openFakeCom9(), nullptr);
-        memset(serialState.ioBuf, kStale, sizeof serialState.ioBuf);
-    }
-    void TearDown() override { closeComPort(9); }
+// The 37-byte record pixelBlockWrite sends to the device at 0A, as hex text.
+inline const std::string kPixelBlock = "55 0A 10 21 05 FF FF FF FF FF 7F FF 7F 7F FF 7F FF "
+                                       "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F FF";
 
-    // Clock ticks that pass during f. The fake clock moves 250 ticks each time it
-    // is read and never otherwise, so a call that does not wait shows 0.
-    template <typename F> int ticksDuring(F f)
-    {
-        int32_t before = platformClockMs();
-        f();
-        return (int)(platformClockMs() - before) - 250;
-    }
-};
+// isscheck's first line on COM9, and its switch to I2C mode, acknowledged.
+inline const std::string kConnectOk = " serial port COM9 connect OK \n\r";
+inline const std::string kMode60 = " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
+
+inline bool oneLine(const std::string &text)
+{
+    return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1;
+}
 
 // Where a routine case's call keeps what the routine returned.
 inline int routineResult = 0;
@@ -80,15 +67,27 @@ struct RoutineCase {
     std::optional<int> result = {};
 };
 
-class RoutineTest : public IssTest, public ::testing::WithParamInterface<RoutineCase> {
+// COM9 open on a fresh in-memory port, ioBuf full of the stale marker.
+class IssTest : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        ASSERT_NE(openFakeCom9(), nullptr);
+        memset(serialState.ioBuf, kStale, sizeof serialState.ioBuf);
+    }
+    void TearDown() override { closeComPort(9); }
+
     void expectRoutine(const RoutineCase &c)
     {
         for (const Bytes &r : c.replies)
             fakePort::queue(r);
         routineResult = 0;
         StdoutCapture out;
-        int ticks = ticksDuring(c.call);
+        // The fake clock moves 250 ticks each time it is read and never otherwise,
+        // so a call that does not wait shows 0.
+        int32_t before = platformClockMs();
+        c.call();
+        int ticks = (int)(platformClockMs() - before) - 250;
         EXPECT_EQ(out.finish(), c.log);
         EXPECT_EQ(fakePort::writes(), c.frames);
         EXPECT_EQ(fakePort::readRequests(), c.reads);
@@ -103,6 +102,8 @@ protected:
         }
     }
 };
+
+class RoutineTest : public IssTest, public ::testing::WithParamInterface<RoutineCase> {};
 
 inline void PrintTo(const RoutineCase &c, std::ostream *os) { *os << c.name; }
 inline std::string routineName(const ::testing::TestParamInfo<RoutineCase> &info) { return info.param.name; }

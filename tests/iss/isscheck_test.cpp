@@ -9,16 +9,13 @@
 #include <thread>
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
 // COMn pointing nowhere, so a test never reaches a real serial port by accident.
-std::map<std::string, std::string> noAdapter()
-{
-    return {{"COM9", "/nonexistent/isscheck-no-adapter"}, {"COM3", "/nonexistent/isscheck-no-adapter"}};
-}
-
-std::string connectOk(int port) { return " serial port COM" + std::to_string(port) + " connect OK \n\r"; }
+const std::map<std::string, std::string> kNoAdapter = {{"COM9", "/nonexistent/isscheck-no-adapter"},
+                                                       {"COM3", "/nonexistent/isscheck-no-adapter"}};
 
 struct Step {
     size_t expect; // bytes of the frame the program must send
@@ -76,51 +73,33 @@ private:
     std::thread thread_;
 };
 
-ProgramRun runAgainst(ScriptedAdapter &adapter, const std::vector<std::string> &args)
-{
-    return runProgram(appProgram("isscheck"), args, {{"COM9", adapter.path()}}, "", 60s);
-}
-
-bool oneLine(const std::string &text) { return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1; }
-
 } // namespace
 
 TEST(IsscheckCommandLine, HelpDescribesEveryCommandAndOptionOnStandardOutput)
 {
-    ProgramRun run = runProgram(appProgram("isscheck"), {"--help"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"--help"}, kNoAdapter);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.err, "");
     for (const char *word : {"usage: isscheck", "info", "leds", "range", "display TEXT", "keys", "pixels", "--port N",
                              "--walk-rows N", "COM9", "64"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
-    EXPECT_EQ(runProgram(appProgram("isscheck"), {"--port", "3", "leds", "--help"}, noAdapter()).out, run.out);
+    EXPECT_EQ(runProgram(appProgram("isscheck"), {"--port", "3", "leds", "--help"}, kNoAdapter).out, run.out);
 }
 
 TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"frob"},
-        {"INFO"},
-        {"--port", "10", "info"},
-        {"--port", "-1", "info"},
-        {"--port", "x", "info"},
-        {"--port", "9x", "info"},
+        {}, {"frob"}, {"INFO"}, {"--verbose", "info"}, {"info", "extra"}, {"info", "--port"},
+        {"--port", "10", "info"}, {"--port", "-1", "info"}, {"--port", "x", "info"}, {"--port", "9x", "info"},
         {"--port", "", "info"},
-        {"info", "--port"},
-        {"--verbose", "info"},
-        {"info", "extra"},
-        {"display"},
-        {"display", "one", "two"},
-        {"display", std::string(60, 'x')},
-        {"leds", "--walk-rows", "0"},
-        {"leds", "--walk-rows", "9"},
+        {"display"}, {"display", "one", "two"}, {"display", std::string(60, 'x')},
+        {"leds", "--walk-rows", "0"}, {"leds", "--walk-rows", "9"},
     };
     for (const auto &args : bad) {
         std::string shown;
         for (const auto &a : args)
             shown += "'" + a + "' ";
-        ProgramRun run = runProgram(appProgram("isscheck"), args, noAdapter());
+        ProgramRun run = runProgram(appProgram("isscheck"), args, kNoAdapter);
         EXPECT_EQ(run.exitStatus, 64) << shown;
         EXPECT_TRUE(oneLine(run.err)) << shown << run.err;
         EXPECT_EQ(run.out, "") << shown << "(the port is not even opened)";
@@ -129,12 +108,12 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 
 TEST(IsscheckNoAdapter, PortThatDoesNotExistGivesTheConnectFailLineAndStatus1)
 {
-    ProgramRun run = runProgram(appProgram("isscheck"), {"info"}, noAdapter());
+    ProgramRun run = runProgram(appProgram("isscheck"), {"info"}, kNoAdapter);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "serial port COM9 connect fail COM9 error 2\n\r");
     EXPECT_NE(run.err.find("COM9"), std::string::npos);
 
-    ProgramRun other = runProgram(appProgram("isscheck"), {"--port", "3", "leds"}, noAdapter());
+    ProgramRun other = runProgram(appProgram("isscheck"), {"--port", "3", "leds"}, kNoAdapter);
     EXPECT_EQ(other.exitStatus, 1);
     EXPECT_EQ(other.out, "serial port COM3 connect fail COM3 error 2\n\r");
 }
@@ -152,99 +131,79 @@ struct ScriptedRun {
 };
 void PrintTo(const ScriptedRun &r, std::ostream *os) { *os << r.name; }
 
-const std::string kMode60 = " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
-
 const ScriptedRun kScriptedRuns[] = {
     {"InfoLogsVersionAndSerial", {{2, hexBytes("07 02 40")}, {2, hexBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
-     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
-                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
+     kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
+                  "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
      {}, hexBytes("5A 01 5A 03")},
     // the version line is still printed, with what ioBuf held: the frame and a zero;
     // nothing is sent after the empty reply
     {"SilentAdapterGivesNoReplyForTheVersionAndStatus2", {{2, {}}}, {"info"}, 2,
-     connectOk(9) + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
+     kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
      hexBytes("5A 01")},
     {"KeysPrintsTheKeysHeld", {{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
-     connectOk(9) + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
+     kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
      hexBytes("5A 02 60 00 54 C7 04")},
     {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexBytes("00 05")}}, {"range"}, 2,
-     connectOk(9) + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
+     kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
      {"no reply from the adapter", "not acknowledged"}, hexBytes("5A 02 60 00")},
     {"RangeRangesOnceInI2cMode", {{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}},
      {"range"}, 0,
-     connectOk(9) + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
+     kConnectOk + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
          std::string(74, '0') + "1+\n",
      {}, hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
     // the text "--bench ok" follows the display frame's command byte
     {"DisplayClearsAndWritesTheText", {{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}},
-     {"--port", "9", "display", "--", "--bench ok"}, 0, connectOk(9) + kMode60 + " iBytesWritten: 5 \n", {},
+     {"--port", "9", "display", "--", "--bench ok"}, 0, kConnectOk + kMode60 + " iBytesWritten: 5 \n", {},
      hexBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
 };
 
-class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};
-
-TEST_P(ScriptedSession, StatusOutputErrorAndFrames)
+void expectScriptedRun(const ScriptedRun &c)
 {
-    const ScriptedRun &c = GetParam();
     ScriptedAdapter adapter(c.steps);
-    ProgramRun run = runAgainst(adapter, c.args);
+    ProgramRun run = runProgram(appProgram("isscheck"), c.args, {{"COM9", adapter.path()}}, "", 60s);
     EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
     EXPECT_EQ(run.out, c.out);
-    if (c.errSays.empty()) {
-        EXPECT_EQ(run.err, "");
-    } else {
-        EXPECT_TRUE(oneLine(run.err)) << run.err;
-    }
+    EXPECT_TRUE(c.errSays.empty() ? run.err.empty() : oneLine(run.err)) << run.err;
     for (const std::string &words : c.errSays)
         EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
     EXPECT_EQ(adapter.received(), c.sent);
 }
 
+class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};
+TEST_P(ScriptedSession, StatusOutputErrorAndFrames) { expectScriptedRun(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(IsscheckScripted, ScriptedSession, ::testing::ValuesIn(kScriptedRuns),
                          [](const auto &info) { return info.param.name; });
 
 TEST(IsscheckScripted, EmptySerialReplyGivesNoReplyForTheSerialAndStatus2)
 {
-    ScriptedAdapter adapter({{2, hexBytes("07 02 40")}, {2, {}}});
-    ProgramRun run = runAgainst(adapter, {"info"});
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_TRUE(oneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("serial"), std::string::npos) << run.err;
-    EXPECT_NE(run.out.find("ISS:5A-03:ser: 5A 03 40-00 00 00 00\n"), std::string::npos) << run.out;
+    // the serial lines show the frame, the version reply's last byte, then zeros
+    expectScriptedRun({"", {{2, hexBytes("07 02 40")}, {2, {}}}, {"info"}, 2,
+                       kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
+                                    "ISS:5A-03:ser: 5A 03 40-00 00 00 00\nISS:5A-03:ser: Z\x03@-\0\0\0\0\n"s,
+                       {"no reply from the adapter", "serial"}, hexBytes("5A 01 5A 03")});
 }
 
 TEST(IsscheckScripted, KeysWithNoKeyOrEveryKeyHeld)
 {
-    ScriptedAdapter none({{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}});
-    ProgramRun run = runAgainst(none, {"keys"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_TRUE(run.out.ends_with("\nkeys held: none\n")) << run.out;
-
-    ScriptedAdapter all({{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}});
-    run = runAgainst(all, {"keys"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_TRUE(run.out.ends_with("\nkeys held: 1 2 3 4 5 6 7 8\n")) << run.out;
+    const std::string polled = kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: ";
+    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}}, {"keys"}, 0,
+                       polled + "1C 00   00 12 \nkeys held: none\n", {}, hexBytes("5A 02 60 00 54 C7 04")});
+    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}}, {"keys"}, 0,
+                       polled + "1C FF   0F 12 \nkeys held: 1 2 3 4 5 6 7 8\n", {}, hexBytes("5A 02 60 00 54 C7 04")});
 }
 
 TEST(IsscheckScripted, ShortKeypadReplyGivesStatus2WithoutAKeysLine)
 {
-    ScriptedAdapter adapter({{4, hexBytes("FF 00")}, {3, {}}});
-    ProgramRun run = runAgainst(adapter, {"keys"});
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_EQ(run.out.find("keys held"), std::string::npos) << run.out;
-    EXPECT_NE(run.err.find("no reply from the adapter"), std::string::npos) << run.err;
+    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, {}}}, {"keys"}, 2,
+                       kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 54 C7   04 00 \n",
+                       {"no reply from the adapter"}, hexBytes("5A 02 60 00 54 C7 04")});
 }
 
 TEST(IsscheckScripted, PixelsSendsTheBlockAndOnePixelRecord)
 {
-    ScriptedAdapter adapter({{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}});
-    ProgramRun run = runAgainst(adapter, {"pixels"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, connectOk(9) + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
-                                                " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n");
-    Bytes received = adapter.received();
-    ASSERT_EQ(received.size(), 4u + 37u + 11u);
-    EXPECT_EQ(Bytes(received.begin(), received.begin() + 8), hexBytes("5A 02 60 00 55 0A 10 21"));
-    EXPECT_EQ(Bytes(received.end() - 11, received.end()), hexBytes("55 0A 10 07 00 04 04 FF 40 00 20"));
+    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}}, {"pixels"}, 0,
+                       kConnectOk + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
+                                              " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n",
+                       {}, hexBytes("5A 02 60 00 " + kPixelBlock + " 55 0A 10 07 00 04 04 FF 40 00 20")});
 }

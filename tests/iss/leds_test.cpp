@@ -6,18 +6,21 @@ using LedDriver = IssTest;
 
 namespace {
 
-// The pin bytes of one word, written out as runs: LOAD high then low twice, per bit
-// (data, data + clock, data), LOAD high twice.
-Bytes wordPins(std::initializer_list<std::pair<int, int>> bitRuns)
+// The pin commands of words given as their bits, MSB first ("0000 1100 0000 0001"):
+// per word LOAD high then low twice, per bit (data, data + clock, data), LOAD high twice.
+std::vector<Bytes> wordPins(std::initializer_list<std::string> words)
 {
-    Bytes pins = {0x08, 0x00, 0x00};
-    for (auto [bit, count] : bitRuns)
-        appendRepeated(pins, bit ? std::initializer_list<unsigned char>{0x04, 0x06, 0x04}
-                                 : std::initializer_list<unsigned char>{0x00, 0x02, 0x00},
-                       count);
-    pins.push_back(0x08);
-    pins.push_back(0x08);
-    return pins;
+    Bytes pins;
+    for (const std::string &bits : words) {
+        pins.insert(pins.end(), {0x08, 0x00, 0x00});
+        for (char bit : bits) {
+            unsigned char data = bit == '1' ? 0x04 : 0x00;
+            if (bit != ' ')
+                pins.insert(pins.end(), {data, (unsigned char)(data | 0x02), data});
+        }
+        pins.insert(pins.end(), {0x08, 0x08});
+    }
+    return pinCommands(pins);
 }
 
 std::string iBytesWritten(int lines)
@@ -28,39 +31,26 @@ std::string iBytesWritten(int lines)
     return text;
 }
 
+// What sendMAX2719 logs for one word.
+std::string wordLog(const std::string &word) { return "\n=========\nMAX2719: " + word + "  \n" + iBytesWritten(53); }
+
 std::vector<Bytes> acks(int n) { return std::vector<Bytes>(n, Bytes{0xFF}); }
-
-void queueAcks(int n)
-{
-    for (const Bytes &ack : acks(n))
-        fakePort::queue(ack);
-}
-
-std::vector<Bytes> concat(std::vector<Bytes> a, const std::vector<Bytes> &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // A word is 53 pin commands, each reading its reply; sendMAX2719 then waits.
 const RoutineCase kWords[] = {
-    {"Word0C01IsTheExact53PinCommands", acks(53), [] { sendMAX2719(9, 0x0C01); },
-     "\n=========\nMAX2719: 0C01  \n" + iBytesWritten(53), pinCommands(wordPins({{0, 4}, {1, 2}, {0, 9}, {1, 1}})),
-     std::vector<unsigned>(53, 1), true},
+    {"Word0C01IsTheExact53PinCommands", acks(53), [] { sendMAX2719(9, 0x0C01); }, wordLog("0C01"),
+     wordPins({"0000 1100 0000 0001"}), std::vector<unsigned>(53, 1), true},
     {"WordsAreSentMostSignificantBitFirst", acks(2 * 53),
      [] {
          sendMAX2719(9, 0x8001);
          sendMAX2719(9, 0xFFFF);
      },
-     "\n=========\nMAX2719: 8001  \n" + iBytesWritten(53) + "\n=========\nMAX2719: FFFF  \n" + iBytesWritten(53),
-     concat(pinCommands(wordPins({{1, 1}, {0, 14}, {1, 1}})), pinCommands(wordPins({{1, 16}}))),
+     wordLog("8001") + wordLog("FFFF"), wordPins({"1000 0000 0000 0001", "1111 1111 1111 1111"}),
      std::vector<unsigned>(2 * 53, 1)},
     {"XyzLightsColumn0OfRow0WithWord0101", acks(53), [] { sendMAX2719xyz(9, 0, 0, 1); },
-     "       101 \n\n=========\nMAX2719: 0101  \n" + iBytesWritten(53),
-     pinCommands(wordPins({{0, 7}, {1, 1}, {0, 7}, {1, 1}})), std::vector<unsigned>(53, 1)},
+     "       101 \n" + wordLog("0101"), wordPins({"0000 0001 0000 0001"}), std::vector<unsigned>(53, 1)},
     {"XyzLightsColumn7OfRow7WithWord0880", acks(53), [] { sendMAX2719xyz(9, 7, 7, 0); },
-     "       880 \n\n=========\nMAX2719: 0880  \n" + iBytesWritten(53),
-     pinCommands(wordPins({{0, 4}, {1, 1}, {0, 3}, {1, 1}, {0, 7}})), std::vector<unsigned>(53, 1)},
+     "       880 \n" + wordLog("0880"), wordPins({"0000 1000 1000 0000"}), std::vector<unsigned>(53, 1)},
 };
 
 } // namespace
@@ -71,14 +61,13 @@ INSTANTIATE_TEST_SUITE_P(LedDriver, LedWord, ::testing::ValuesIn(kWords), routin
 
 TEST_F(LedDriver, XyzGivesEachColumnItsOwnBit)
 {
-    const char *lines[8] = {"       301 \n", "       302 \n", "       304 \n", "       308 \n",
-                            "       310 \n", "       320 \n", "       340 \n", "       380 \n"};
+    const char *words[8] = {"301", "302", "304", "308", "310", "320", "340", "380"};
     for (int x = 0; x < 8; ++x) {
-        queueAcks(53);
+        for (const Bytes &ack : acks(53))
+            fakePort::queue(ack);
         StdoutCapture out;
         sendMAX2719xyz(9, x, 2, 0);
-        std::string text = out.finish();
-        EXPECT_EQ(text.substr(0, 12), lines[x]) << "column " << x;
+        EXPECT_EQ(out.finish().substr(0, 12), "       " + std::string(words[x]) + " \n") << "column " << x;
     }
     EXPECT_EQ(fakePort::writes().size(), 8u * 53u);
 }
@@ -92,9 +81,7 @@ TEST_F(LedDriver, XyzOutsideTheMatrixSendsNothingAndSaysSoOnStandardError)
         sendMAX2719xyz(9, x, y, 0);
         EXPECT_EQ(out.finish(), "") << x << "," << y;
         std::string complaint = err.finish();
-        EXPECT_FALSE(complaint.empty()) << x << "," << y;
-        EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
-        EXPECT_EQ(complaint.back(), '\n');
+        EXPECT_TRUE(oneLine(complaint)) << x << "," << y << ": " << complaint;
     }
     EXPECT_TRUE(fakePort::writes().empty());
     EXPECT_TRUE(fakePort::readRequests().empty());
@@ -102,12 +89,8 @@ TEST_F(LedDriver, XyzOutsideTheMatrixSendsNothingAndSaysSoOnStandardError)
 
 TEST_F(LedDriver, PinWalkSendsThirteenPinBytesWithAOneMillisecondSleepEach)
 {
-    queueAcks(13);
-    StdoutCapture out;
-    pinWalk(9);
-    EXPECT_EQ(out.finish(), iBytesWritten(13));
-    EXPECT_EQ(fakePort::writes(), pinCommands(hexBytes("00 01 02 04 08 0A 02 06 04 0C 08 00 0E")));
-    EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>(13, 1));
+    expectRoutine({"", acks(13), [] { pinWalk(9); }, iBytesWritten(13),
+                   pinCommands(hexBytes("00 01 02 04 08 0A 02 06 04 0C 08 00 0E")), std::vector<unsigned>(13, 1)});
     EXPECT_EQ(fakePort::sleepCalls(), 13);
     EXPECT_EQ(fakePort::sleptMs(), 13);
 }
