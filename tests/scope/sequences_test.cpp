@@ -18,14 +18,8 @@ protected:
     }
     std::string run(char channel)
     {
-        StderrCapture errors;
-        StdoutCapture out;
-        scopeReadAquire(9, channel);
-        std::string log = out.finish();
-        err = errors.finish();
-        return log;
+        return logOf([channel] { scopeReadAquire(9, channel); });
     }
-    std::string err;
 };
 
 const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-2.000e+00\n",
@@ -117,10 +111,9 @@ using ScopeSequences = ScopeTest;
 
 TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 {
-    StderrCapture quiet;
-    StdoutCapture out;
-    EXPECT_EQ(scopeSetupSweep(9), 0);
-    std::string log = out.finish();
+    int status = -1;
+    std::string log = logOf([&] { status = scopeSetupSweep(9); });
+    EXPECT_EQ(status, 0);
 
     std::vector<std::string> sent = sentCommands();
     std::vector<std::string> head(sent.begin(), sent.begin() + 11);
@@ -149,25 +142,23 @@ TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 
 TEST_F(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
 {
-    StdoutCapture out;
-    EXPECT_EQ(scopeSetup(9), 0);
-    std::string log = out.finish();
+    int status = -1;
+    std::string log = logOf([&] { status = scopeSetup(9); });
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(sentCommands(), (std::vector<std::string>{"*RST\r", ":AUT\r", ":SYST:ERR?\r", "*idn?\r", "*lrn?\r"}));
     EXPECT_NE(log.find("Setting Scope....\n"), std::string::npos);
 
     openFakeCom9();
-    StderrCapture quiet;
-    StdoutCapture out2;
-    EXPECT_EQ(scopePollBoth(9), 0);
-    std::string log2 = out2.finish();
+    log = logOf([&] { status = scopePollBoth(9); });
+    EXPECT_EQ(status, 0);
     std::vector<std::string> sent = sentCommands();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
               (std::vector<std::string>{"*idn?\r", "*lrn?\r", ":acquire1:memory?\r"}));
     EXPECT_NE(std::find(sent.begin(), sent.end(), ":acquire2:memory?\r"), sent.end());
-    EXPECT_EQ(log2.rfind("Polling waveform....\n", 0), 0u);
-    EXPECT_EQ(access((dir + "/op_scope1.csv").c_str(), F_OK), 0);
-    EXPECT_EQ(access((dir + "/op_scope2.csv").c_str(), F_OK), 0);
+    EXPECT_EQ(log.rfind("Polling waveform....\n", 0), 0u);
+    EXPECT_EQ(access("op_scope1.csv", F_OK), 0);
+    EXPECT_EQ(access("op_scope2.csv", F_OK), 0);
 }
 
 } // namespace
