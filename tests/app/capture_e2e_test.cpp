@@ -1,13 +1,11 @@
 // scopecap end to end against the virtual oscilloscope: both files byte for byte and
 // the log line by line, against what the simulator sent.
 #include "bench_process.h"
-#include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
 
 #include <algorithm>
-
 #include <gtest/gtest.h>
 
 namespace {
