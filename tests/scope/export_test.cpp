@@ -26,12 +26,9 @@ protected:
         reply(b1, 8014);
         reply(b2, 8014);
     }
-    // The capture as the program runs it; returns standard output, keeps standard error.
-    std::string capture()
-    {
-        return logOf([] { scopePoll(9); });
-    }
-    ScopeCaptureInput storedSampleInput()
+    // The stored sample's settings and two ramps, queued; channel 2's block says `channel2`
+    // and is cut to `block2Size` bytes.
+    ScopeCaptureInput queueStoredSample(int channel2 = 2, size_t block2Size = 8014)
     {
         ScopeCaptureInput in;
         in.settings = kStoredSettings;
@@ -39,14 +36,9 @@ protected:
         in.interval1 = 2.5e-06f, in.interval2 = 2.5e-06f;
         in.ch1 = ramp(0, 1);
         in.ch2 = ramp(100, 3);
-        return in;
-    }
-    // The stored sample's settings and two ramps, queued; channel 2's block says `channel2`.
-    ScopeCaptureInput queueStoredSample(int channel2 = 2)
-    {
-        ScopeCaptureInput in = storedSampleInput();
-        queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1),
-                     sim::waveBlock(channel2, in.interval2, in.ch2));
+        std::vector<unsigned char> b2 = sim::waveBlock(channel2, in.interval2, in.ch2);
+        b2.resize(block2Size);
+        queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), b2);
         return in;
     }
 };
@@ -54,7 +46,7 @@ protected:
 TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
 {
     ScopeCaptureInput in = queueStoredSample();
-    std::string log = capture();
+    std::string log = logOf([] { scopePoll(9); });
 
     EXPECT_EQ(commandsSent(), "*LRN?\r:acquire1:memory?\r:acquire2:memory?\r");
     EXPECT_EQ(err, "");
@@ -105,7 +97,7 @@ TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
                                c.value + ";SCALe 1";
         openFakeCom9();
         queueReplies(settings, sim::waveBlock(1, 1e-6f, {}), sim::waveBlock(2, 1e-6f, {}));
-        capture();
+        logOf([] { scopePoll(9); });
         std::string csv = readFile("op_scope.csv");
         EXPECT_NE(csv.find(std::string("\nProbe,") + c.probe + ",\n"), std::string::npos);
         EXPECT_NE(csv.find(std::string("\nHorizontal Mode,") + c.mode + ",\n"), std::string::npos);
@@ -127,7 +119,7 @@ TEST_F(DualCapture, ExtremeSamplesAndTheIntervalBytes)
     b1[16] = 0x00, b1[17] = 0x7F;                           // 127
     b2[14] = 0x00, b2[15] = 0x7F;
     queueReplies(":TIMebase:SCALe 1", b1, b2);
-    std::string log = capture();
+    std::string log = logOf([] { scopePoll(9); });
     EXPECT_NEAR(waveBlockInterval(b1.data()), 2.5e-06, 1e-12);
     std::string csv = readFile("op_scope.csv");
     EXPECT_NE(csv.find("\nSampling Period,2.500E-06,\n"), std::string::npos);
@@ -139,11 +131,8 @@ TEST_F(DualCapture, ExtremeSamplesAndTheIntervalBytes)
 
 TEST_F(DualCapture, ShortBlockIsReportedAndTheRestReadsAsZero)
 {
-    ScopeCaptureInput in = storedSampleInput();
-    std::vector<unsigned char> b2 = sim::waveBlock(2, in.interval2, in.ch2);
-    b2.resize(4096);
-    queueReplies(in.settings, sim::waveBlock(1, in.interval1, in.ch1), b2);
-    std::string log = capture();
+    ScopeCaptureInput in = queueStoredSample(2, 4096);
+    std::string log = logOf([] { scopePoll(9); });
     EXPECT_EQ(err, "scopecap: channel 2 sample block short: 4096 of 8014 bytes\n");
     EXPECT_EQ(scopeProblems, 1);
     std::fill(in.ch2.begin() + (4096 - 14) / 2, in.ch2.end(), 0); // the samples that did not come
@@ -153,7 +142,7 @@ TEST_F(DualCapture, ShortBlockIsReportedAndTheRestReadsAsZero)
 
 TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
 {
-    std::string log = capture();
+    std::string log = logOf([] { scopePoll(9); });
     EXPECT_EQ(err, "scopecap: settings reply empty\n"
                    "scopecap: channel 1 sample block short: 0 of 8014 bytes\n"
                    "scopecap: channel 2 sample block short: 0 of 8014 bytes\n");
@@ -170,7 +159,7 @@ TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
 TEST_F(DualCapture, WrongChannelInABlockIsReported)
 {
     ScopeCaptureInput in = queueStoredSample(7);
-    capture();
+    logOf([] { scopePoll(9); });
     EXPECT_EQ(err, "scopecap: channel 2 sample block malformed: channel byte is 7\n");
     EXPECT_EQ(scopeProblems, 1);
 }
@@ -180,7 +169,7 @@ TEST_F(DualCapture, FileThatCannotBeCreatedKeepsTheEarlierOneAndListsToTheConsol
     writeFile("op_scope.csv", "earlier capture\n");
     ASSERT_EQ(mkdir("op_scope.csv.tmp", 0700), 0); // the temporary name is taken
     ScopeCaptureInput in = queueStoredSample();
-    std::string log = capture();
+    std::string log = logOf([] { scopePoll(9); });
     EXPECT_EQ(err, "scopecap: cannot create ./op_scope.csv: Is a directory\n");
     EXPECT_EQ(scopeProblems, 1);
     EXPECT_EQ(readFile("op_scope.csv"), "earlier capture\n");
@@ -194,7 +183,7 @@ TEST_F(DualCapture, FileThatCannotBeMovedIntoPlaceIsReportedAndCleanedUp)
     ASSERT_EQ(mkdir("gbookFtemp.js", 0700), 0);
     ASSERT_EQ(mkdir("gbookFtemp.js/keep", 0700), 0); // a non-empty directory cannot be replaced
     ScopeCaptureInput in = queueStoredSample();
-    capture();
+    logOf([] { scopePoll(9); });
     EXPECT_EQ(err.rfind("scopecap: cannot write ./gbookFtemp.js: ", 0), 0u) << err;
     EXPECT_NE(err.find("; the earlier file is kept\n"), std::string::npos) << err;
     EXPECT_EQ(scopeProblems, 1);
@@ -207,7 +196,7 @@ TEST_F(DualCapture, FullSettingsReplyStillEndsAfterTheBytesReceived)
     std::string settings = ":TIMebase:SCALe 3;" + std::string(700 - 18, 'x');
     ASSERT_EQ(settings.size(), 700u);
     queueReplies(settings, sim::waveBlock(1, 1, {}), sim::waveBlock(2, 1, {}));
-    capture();
+    logOf([] { scopePoll(9); });
     std::string expected = ":TIMebase:SCALe 3\n    " + std::string(682, 'x') + "\nMemory Length,4000,\n";
     EXPECT_EQ(readFile("op_scope.csv").substr(0, expected.size()), expected);
     EXPECT_EQ(scopeProblems, 0);
