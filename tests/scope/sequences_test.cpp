@@ -7,20 +7,15 @@
 
 namespace {
 
-class SingleChannel : public ScopeTest {
-protected:
-    // The block, then one reply per live query, in the order the header asks them.
-    void queueExport(int channel, const std::vector<std::string> &replies)
-    {
-        fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
-        for (const std::string &r : replies)
-            fakePort::queue(r);
-    }
-    std::string run(char channel)
-    {
-        return logOf([channel] { scopeReadAquire(9, channel); });
-    }
-};
+using SingleChannel = ScopeTest;
+
+// The block, then one reply per live query, in the order the header asks them.
+void queueExport(int channel, const std::vector<std::string> &replies)
+{
+    fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
+    for (const std::string &r : replies)
+        fakePort::queue(r);
+}
 
 const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-2.000e+00\n",
                                            "1.000e-03\n", "-3.000e-03\n", "3\n"};
@@ -28,7 +23,7 @@ const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-
 TEST_F(SingleChannel, HeaderValuesAreAskedLiveInOrder)
 {
     queueExport(1, kReplies);
-    std::string log = run('1');
+    std::string log = logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(commandsSent(), ":acquire1:memory?\r:TRIG:LEV?\n:CHAN1:PROB?\n:CHAN1:SCAL?\n:CHAN1:OFFS?\n"
                               ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
     std::string expected = "Memory Length,4000,\nTrigger Level,1.500E+00,\nSource,CH1,\nProbe,100X,\n"
@@ -54,7 +49,7 @@ TEST_F(SingleChannel, EveryCharacterButOneSelectsChannelTwo)
         SCOPED_TRACE(int(c));
         openFakeCom9();
         queueExport(2, kReplies);
-        std::string log = run(c);
+        std::string log = logOf([c] { scopeReadAquire(9, c); });
         EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u); // the same text for both channels
         EXPECT_EQ(commandsSent(), ":acquire2:memory?\r:TRIG:LEV?\n:CHAN2:PROB?\n:CHAN2:SCAL?\n:CHAN2:OFFS?\n"
                                   ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
@@ -68,7 +63,7 @@ TEST_F(SingleChannel, ProbeCodeOutsideTheNamedEntriesLeavesTheFieldEmpty)
     std::vector<std::string> replies = kReplies;
     replies[1] = "3\n";
     queueExport(1, replies);
-    run('1');
+    logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_NE(readFile("op_scope1.csv").find("\nProbe,,\n"), std::string::npos);
 }
 
@@ -77,7 +72,7 @@ TEST_F(SingleChannel, NoQueryIsSentWhenTheFileCannotBeOpened)
     writeFile("op_scope1.csv", "earlier\n");
     ASSERT_EQ(mkdir("op_scope1.csv.tmp", 0700), 0);
     queueExport(1, {});
-    std::string log = run('1');
+    std::string log = logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(commandsSent(), ":acquire1:memory?\r");
     EXPECT_EQ(err, "scopecap: cannot create ./op_scope1.csv: Is a directory\n");
     EXPECT_EQ(readFile("op_scope1.csv"), "earlier\n");
@@ -91,7 +86,7 @@ TEST_F(SingleChannel, ShortBlockIsReported)
     fakePort::queue(block);
     fakePort::queue(std::string());
     fakePort::queue(std::string());
-    run('1');
+    logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(err, "scopecap: channel 1 sample block short: 100 of 8014 bytes\n");
     std::string csv = readFile("op_scope1.csv");
     EXPECT_NE(csv.find("\nWaveform Data,\n-128,\n-127,\n"), std::string::npos);
