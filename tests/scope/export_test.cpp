@@ -11,8 +11,7 @@ namespace {
 
 class DualCapture : public ScopeTest {
 protected:
-    // Queues the instrument's three replies; one short of its full size ends with
-    // silence (two reads that time out), as on the line.
+    // Queues the instrument's three replies; one short of its full size ends in silence, two empty reads.
     void queueReplies(const std::string &settings, const std::vector<unsigned char> &b1,
                       const std::vector<unsigned char> &b2)
     {
@@ -64,9 +63,8 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
     EXPECT_EQ(access("op_scope.csv.tmp", F_OK), -1); // no temporary file left behind
 
     // the console: everything but the block-read count lines, which depend on chunking
-    std::string whole = expectedCaptureRunLog(in);
     std::string head = expectedSelfTestAndBanner() + " serial port COM9 connect OK \n\r serial port COM9 connect OK \n\r";
-    EXPECT_EQ(withoutBlockReadLines(log), whole.substr(head.size()));
+    EXPECT_EQ(withoutBlockReadLines(log), expectedCaptureRunLog(in).substr(head.size()));
     EXPECT_NE(log.find("count_rd: 678 countGot: 678 want: 700 loop: 2\n"), std::string::npos);
 }
 
@@ -81,11 +79,7 @@ TEST_F(DualCapture, SourceLineFollowsTheChannelCharacterAndNothingElseDoes)
 
 TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
 {
-    const struct {
-        const char *value;
-        const char *probe;
-        const char *mode;
-    } cases[] = {
+    const struct { const char *value, *probe, *mode; } cases[] = {
         {"0", "1X", "Main"},   {"1", "10X", "Window"}, {"2", "100X", "WinZoom"}, {"1.9", "10X", "Window"},
         {"3", "", "Roll"},     {"4", "", "XY"},        {"5", "", ""},             {"7", "", ""},
         {"8", "", ""},         {"-1", "", ""},         {"-0.5", "", ""},    {"nan", "", ""},
@@ -112,8 +106,7 @@ TEST_F(DualCapture, ProbeAndModeCodesNameTheirTableEntryOrNothing)
 
 TEST_F(DualCapture, ExtremeSamplesAndTheIntervalBytes)
 {
-    std::vector<unsigned char> b1 = sim::waveBlock(1, 0, {});
-    std::vector<unsigned char> b2 = sim::waveBlock(2, 0, {});
+    std::vector<unsigned char> b1 = sim::waveBlock(1, 0, {}), b2 = sim::waveBlock(2, 0, {});
     b1[6] = 0x36, b1[7] = 0x27, b1[8] = 0xC5, b1[9] = 0xAC; // about 2.5e-06
     b1[14] = 0xFF, b1[15] = 0x80;                           // -128
     b1[16] = 0x00, b1[17] = 0x7F;                           // 127
@@ -148,8 +141,7 @@ TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
                    "scopecap: channel 2 sample block short: 0 of 8014 bytes\n");
     EXPECT_EQ(scopeProblems, 3);
     ScopeCaptureInput in;
-    in.ch1.assign(4000, 0);
-    in.ch2.assign(4000, 0);
+    in.ch1 = in.ch2 = std::vector<int16_t>(4000, 0);
     in.header1 = in.header2 = std::string(6, '\0');
     in.channelByte1 = in.channelByte2 = 0;
     expectCaptureFiles(dir, in);
