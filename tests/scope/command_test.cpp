@@ -34,11 +34,7 @@ TEST_F(ScopeCommand, QueryParsesTheReplyAndLogsCountValueAndText)
 
 TEST_F(ScopeCommand, QueryRepliesThatAreNoNumberGiveZero)
 {
-    const struct {
-        std::string reply;
-        float value;
-        std::string logTail;
-    } cases[] = {
+    const struct { std::string reply; float value; std::string logTail; } cases[] = {
         {"ERR\n", 0.0f, "    4,0.000000E+00,ERR\n\n"},
         {"   -1.25\n", -1.25f, "    9,-1.250000E+00,   -1.25\n\n"},
         {"", 0.0f, "    0,0.000000E+00,\n"},
