@@ -31,8 +31,7 @@ TEST_F(SingleChannel, HeaderValuesAreAskedLiveInOrder)
                            "Horizontal Units,s,\nHorizontal Scale,1.000E-03,\nHorizontal Position,-3.000E-03,\n"
                            "Horizontal Mode,Roll,\nSampling Period,2.500E-06,\nFirmware, V1.26,\nTime, ,\n"
                            "Mode,Fast,\nWaveform Data,\n";
-    std::vector<int16_t> samples = ramp(10, 1);
-    for (int16_t v : samples)
+    for (int16_t v : ramp(10, 1))
         expected += formatAs(kGlibcStyle, "%3.0f", v) + ",\n";
     expected += "===========================\n";
     EXPECT_EQ(readFile("op_scope1.csv"), expected);
@@ -53,8 +52,7 @@ TEST_F(SingleChannel, EveryCharacterButOneSelectsChannelTwo)
         EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u); // the same text for both channels
         EXPECT_EQ(commandsSent(), ":acquire2:memory?\r:TRIG:LEV?\n:CHAN2:PROB?\n:CHAN2:SCAL?\n:CHAN2:OFFS?\n"
                                   ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
-        std::string csv = readFile("op_scope2.csv");
-        EXPECT_NE(csv.find("\nSource,CH2,\nProbe,100X,\n"), std::string::npos);
+        EXPECT_NE(readFile("op_scope2.csv").find("\nSource,CH2,\nProbe,100X,\n"), std::string::npos);
     }
 }
 
@@ -111,10 +109,10 @@ TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
     EXPECT_EQ(status, 0);
 
     std::vector<std::string> sent = sentCommands();
-    std::vector<std::string> head(sent.begin(), sent.begin() + 11);
-    EXPECT_EQ(head, (std::vector<std::string>{"*RST\r", ":SYST:ERR?\r", ":AUT\r", ":SYST:ERR?\r", ":SYST:ERR?\r",
-                                              ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
-                                              ":SINGLE\r"}));
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 11),
+              (std::vector<std::string>{"*RST\r", ":SYST:ERR?\r", ":AUT\r", ":SYST:ERR?\r", ":SYST:ERR?\r",
+                                        ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
+                                        ":SINGLE\r"}));
     std::vector<std::string> delays;
     for (const std::string &c : sent)
         if (c.rfind(":TIM:DEL ", 0) == 0)
