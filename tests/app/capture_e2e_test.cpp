@@ -1,30 +1,24 @@
 // scopecap end to end against the virtual oscilloscope: both files byte for byte and
 // the log line by line, against what the simulator sent.
 #include "bench_process.h"
-#include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
 
 #include <algorithm>
-
 #include <gtest/gtest.h>
 
 namespace {
 
 // scopecap against `benchsim scope BENCHARGS --once`: the commands the bench took, the
 // files and the log, all as `in` implies.
-ProgramRun expectCompleteCapture(const std::vector<std::string> &benchArgs, const ScopeCaptureInput &in)
+ProgramRun expectCompleteCapture(std::vector<std::string> benchArgs, const ScopeCaptureInput &in)
 {
     std::string dir = makeTempDir("e2e");
-    std::vector<std::string> args = benchArgs;
-    args.insert(args.end(), {"--once", "--log", dir + "/commands.log"});
-    ProgramRun run;
-    {
-        BenchProcess bench("scope", dir + "/com9", args);
-        run = runProgram(appProgram("scopecap"), {}, {{"COM9", bench.link()}}, dir, std::chrono::seconds(90));
-        EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
-    }
+    benchArgs.insert(benchArgs.end(), {"--once", "--log", dir + "/commands.log"});
+    BenchProcess bench("scope", dir + "/com9", benchArgs);
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", bench.link()}}, dir, std::chrono::seconds(90));
+    EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(readFile(dir + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");

@@ -9,17 +9,13 @@ const std::string kSendBanner = "\n\n===========================================
 
 TEST_F(ScopeCommand, SendLogsAndWritesTheCommandAsItIs)
 {
-    StdoutCapture capture;
-    ScopeSendCmd(9, "*LRN?\r");
-    EXPECT_EQ(capture.finish(), kSendBanner + "\n\r ScopeSendCmd: *LRN?\r \n\r");
+    EXPECT_EQ(logOf([] { ScopeSendCmd(9, "*LRN?\r"); }), kSendBanner + "\n\r ScopeSendCmd: *LRN?\r \n\r");
     EXPECT_EQ(commandsSent(), "*LRN?\r"); // nothing appended, no NUL
 }
 
 TEST_F(ScopeCommand, EmptyCommandStillLogsAndWritesNothing)
 {
-    StdoutCapture capture;
-    ScopeSendCmd(9, "");
-    EXPECT_EQ(capture.finish(), kSendBanner + "\n\r ScopeSendCmd:  \n\r");
+    EXPECT_EQ(logOf([] { ScopeSendCmd(9, ""); }), kSendBanner + "\n\r ScopeSendCmd:  \n\r");
     EXPECT_EQ(commandsSent(), "");
     EXPECT_EQ(serialState.writeBytesWritten, 0u);
 }
@@ -27,9 +23,8 @@ TEST_F(ScopeCommand, EmptyCommandStillLogsAndWritesNothing)
 TEST_F(ScopeCommand, QueryParsesTheReplyAndLogsCountValueAndText)
 {
     fakePort::queue("2.500e-06\n");
-    StdoutCapture capture;
-    float v = scopeQuery(9, ":TIM:SCAL?\n");
-    std::string log = capture.finish();
+    float v = 0;
+    std::string log = logOf([&] { v = scopeQuery(9, ":TIM:SCAL?\n"); });
     EXPECT_FLOAT_EQ(v, 2.5e-06f);
     EXPECT_EQ(log, kSendBanner + "\n\r ScopeSendCmd: :TIM:SCAL?\n \n\r" + "   10,2.500000E-06,2.500e-06\n\n");
     EXPECT_EQ(serialState.scopeQueryRead, 10u);
@@ -39,11 +34,7 @@ TEST_F(ScopeCommand, QueryParsesTheReplyAndLogsCountValueAndText)
 
 TEST_F(ScopeCommand, QueryRepliesThatAreNoNumberGiveZero)
 {
-    const struct {
-        std::string reply;
-        float value;
-        std::string logTail;
-    } cases[] = {
+    const struct { std::string reply; float value; std::string logTail; } cases[] = {
         {"ERR\n", 0.0f, "    4,0.000000E+00,ERR\n\n"},
         {"   -1.25\n", -1.25f, "    9,-1.250000E+00,   -1.25\n\n"},
         {"", 0.0f, "    0,0.000000E+00,\n"},
@@ -52,9 +43,8 @@ TEST_F(ScopeCommand, QueryRepliesThatAreNoNumberGiveZero)
         openFakeCom9();
         if (!c.reply.empty())
             fakePort::queue(c.reply);
-        StdoutCapture capture;
-        float v = scopeQuery(9, "Q?\n");
-        std::string log = capture.finish();
+        float v = 0;
+        std::string log = logOf([&] { v = scopeQuery(9, "Q?\n"); });
         EXPECT_EQ(v, c.value) << c.reply;
         EXPECT_EQ(log.substr(log.size() - c.logTail.size()), c.logTail) << c.reply;
     }
@@ -64,9 +54,8 @@ TEST_F(ScopeCommand, LongReplyIsCutAt999AndStillTerminated)
 {
     std::string reply = "42" + std::string(1500, 'x');
     fakePort::queue(reply);
-    StdoutCapture capture;
-    float v = scopeQuery(9, "Q?\n");
-    std::string log = capture.finish();
+    float v = 0;
+    std::string log = logOf([&] { v = scopeQuery(9, "Q?\n"); });
     EXPECT_EQ(v, 42.0f);
     EXPECT_EQ(serialState.scopeQueryRead, 999u);
     std::string tail = "  999,4.200000E+01," + reply.substr(0, 999) + "\n";
@@ -78,14 +67,12 @@ TEST_F(ScopeCommand, ParseReplyNeverReadsPastWhatCame)
     char reply[1000];
     memset(reply, '7', sizeof reply); // stale digits past the count must not join the number
     reply[0] = '1';
-    StdoutCapture capture;
-    EXPECT_EQ(scopeParseReply(reply, 1), 1.0f);
-    EXPECT_EQ(capture.finish(), "    1,1.000000E+00,1\n");
+    float v = 0;
+    EXPECT_EQ(logOf([&] { v = scopeParseReply(reply, 1); }), "    1,1.000000E+00,1\n");
+    EXPECT_EQ(v, 1.0f);
     // a count beyond the buffer is clamped, never written past it
     memset(reply, '5', sizeof reply);
-    StdoutCapture capture2;
-    scopeParseReply(reply, 5000);
-    capture2.finish();
+    logOf([&] { scopeParseReply(reply, 5000); });
     EXPECT_EQ(reply[999], '\0');
 }
 

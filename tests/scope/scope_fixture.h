@@ -1,5 +1,6 @@
 // Shared by the oscilloscope tests: an open in-memory port, a scratch working
-// directory, and sample ramps (sim::waveBlock lays them out as the instrument does).
+// directory, the console output of a call, and sample ramps (sim::waveBlock lays
+// them out as the instrument does).
 #pragma once
 
 #include "bench.h"
@@ -7,6 +8,7 @@
 #include "run_program.h"
 #include "scope.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -33,10 +35,8 @@ protected:
         serialState = SerialState{};
         scopeProblems = 0;
         dir = makeTempDir("scopetest");
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        home = cwd;
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        home = std::filesystem::current_path();
+        std::filesystem::current_path(dir); // throws, failing the test, if it cannot
         ASSERT_NE(openFakeCom9(), nullptr);
     }
     void TearDown() override
@@ -45,5 +45,16 @@ protected:
             ADD_FAILURE() << "cannot go back to " << home;
         removeTree(dir);
     }
-    std::string dir, home;
+    // Runs `call`; returns what it printed and keeps its standard error in `err`.
+    template <class Call>
+    std::string logOf(Call call)
+    {
+        StderrCapture errors;
+        StdoutCapture out;
+        call();
+        std::string log = out.finish();
+        err = errors.finish();
+        return log;
+    }
+    std::string dir, home, err;
 };

@@ -7,26 +7,15 @@
 
 namespace {
 
-class SingleChannel : public ScopeTest {
-protected:
-    // The block, then one reply per live query, in the order the header asks them.
-    void queueExport(int channel, const std::vector<std::string> &replies)
-    {
-        fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
-        for (const std::string &r : replies)
-            fakePort::queue(r);
-    }
-    std::string run(char channel)
-    {
-        StderrCapture errors;
-        StdoutCapture out;
-        scopeReadAquire(9, channel);
-        std::string log = out.finish();
-        err = errors.finish();
-        return log;
-    }
-    std::string err;
-};
+using SingleChannel = ScopeTest;
+
+// The block, then one reply per live query, in the order the header asks them.
+void queueExport(int channel, const std::vector<std::string> &replies)
+{
+    fakePort::queue(sim::waveBlock(channel, 2.5e-06f, ramp(channel * 10, 1)));
+    for (const std::string &r : replies)
+        fakePort::queue(r);
+}
 
 const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-2.000e+00\n",
                                            "1.000e-03\n", "-3.000e-03\n", "3\n"};
@@ -34,7 +23,7 @@ const std::vector<std::string> kReplies = {"1.5E+00\n", "2\n", "5.000e-01\n", "-
 TEST_F(SingleChannel, HeaderValuesAreAskedLiveInOrder)
 {
     queueExport(1, kReplies);
-    std::string log = run('1');
+    std::string log = logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(commandsSent(), ":acquire1:memory?\r:TRIG:LEV?\n:CHAN1:PROB?\n:CHAN1:SCAL?\n:CHAN1:OFFS?\n"
                               ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
     std::string expected = "Memory Length,4000,\nTrigger Level,1.500E+00,\nSource,CH1,\nProbe,100X,\n"
@@ -42,8 +31,7 @@ TEST_F(SingleChannel, HeaderValuesAreAskedLiveInOrder)
                            "Horizontal Units,s,\nHorizontal Scale,1.000E-03,\nHorizontal Position,-3.000E-03,\n"
                            "Horizontal Mode,Roll,\nSampling Period,2.500E-06,\nFirmware, V1.26,\nTime, ,\n"
                            "Mode,Fast,\nWaveform Data,\n";
-    std::vector<int16_t> samples = ramp(10, 1);
-    for (int16_t v : samples)
+    for (int16_t v : ramp(10, 1))
         expected += formatAs(kGlibcStyle, "%3.0f", v) + ",\n";
     expected += "===========================\n";
     EXPECT_EQ(readFile("op_scope1.csv"), expected);
@@ -60,12 +48,11 @@ TEST_F(SingleChannel, EveryCharacterButOneSelectsChannelTwo)
         SCOPED_TRACE(int(c));
         openFakeCom9();
         queueExport(2, kReplies);
-        std::string log = run(c);
+        std::string log = logOf([c] { scopeReadAquire(9, c); });
         EXPECT_EQ(log.rfind("scopeReadAquire(fd,\"1\");\n", 0), 0u); // the same text for both channels
         EXPECT_EQ(commandsSent(), ":acquire2:memory?\r:TRIG:LEV?\n:CHAN2:PROB?\n:CHAN2:SCAL?\n:CHAN2:OFFS?\n"
                                   ":TIM:SCAL?\n:TIM:DEL?\n:TIM:SWE?\n");
-        std::string csv = readFile("op_scope2.csv");
-        EXPECT_NE(csv.find("\nSource,CH2,\nProbe,100X,\n"), std::string::npos);
+        EXPECT_NE(readFile("op_scope2.csv").find("\nSource,CH2,\nProbe,100X,\n"), std::string::npos);
     }
 }
 
@@ -74,7 +61,7 @@ TEST_F(SingleChannel, ProbeCodeOutsideTheNamedEntriesLeavesTheFieldEmpty)
     std::vector<std::string> replies = kReplies;
     replies[1] = "3\n";
     queueExport(1, replies);
-    run('1');
+    logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_NE(readFile("op_scope1.csv").find("\nProbe,,\n"), std::string::npos);
 }
 
@@ -83,7 +70,7 @@ TEST_F(SingleChannel, NoQueryIsSentWhenTheFileCannotBeOpened)
     writeFile("op_scope1.csv", "earlier\n");
     ASSERT_EQ(mkdir("op_scope1.csv.tmp", 0700), 0);
     queueExport(1, {});
-    std::string log = run('1');
+    std::string log = logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(commandsSent(), ":acquire1:memory?\r");
     EXPECT_EQ(err, "scopecap: cannot create ./op_scope1.csv: Is a directory\n");
     EXPECT_EQ(readFile("op_scope1.csv"), "earlier\n");
@@ -97,7 +84,7 @@ TEST_F(SingleChannel, ShortBlockIsReported)
     fakePort::queue(block);
     fakePort::queue(std::string());
     fakePort::queue(std::string());
-    run('1');
+    logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(err, "scopecap: channel 1 sample block short: 100 of 8014 bytes\n");
     std::string csv = readFile("op_scope1.csv");
     EXPECT_NE(csv.find("\nWaveform Data,\n-128,\n-127,\n"), std::string::npos);
@@ -117,16 +104,15 @@ using ScopeSequences = ScopeTest;
 
 TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 {
-    StderrCapture quiet;
-    StdoutCapture out;
-    EXPECT_EQ(scopeSetupSweep(9), 0);
-    std::string log = out.finish();
+    int status = -1;
+    std::string log = logOf([&] { status = scopeSetupSweep(9); });
+    EXPECT_EQ(status, 0);
 
     std::vector<std::string> sent = sentCommands();
-    std::vector<std::string> head(sent.begin(), sent.begin() + 11);
-    EXPECT_EQ(head, (std::vector<std::string>{"*RST\r", ":SYST:ERR?\r", ":AUT\r", ":SYST:ERR?\r", ":SYST:ERR?\r",
-                                              ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
-                                              ":SINGLE\r"}));
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 11),
+              (std::vector<std::string>{"*RST\r", ":SYST:ERR?\r", ":AUT\r", ":SYST:ERR?\r", ":SYST:ERR?\r",
+                                        ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
+                                        ":SINGLE\r"}));
     std::vector<std::string> delays;
     for (const std::string &c : sent)
         if (c.rfind(":TIM:DEL ", 0) == 0)
@@ -149,25 +135,23 @@ TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
 
 TEST_F(ScopeSequences, SetupAndPollBothSendTheirCommandsInOrder)
 {
-    StdoutCapture out;
-    EXPECT_EQ(scopeSetup(9), 0);
-    std::string log = out.finish();
+    int status = -1;
+    std::string log = logOf([&] { status = scopeSetup(9); });
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(sentCommands(), (std::vector<std::string>{"*RST\r", ":AUT\r", ":SYST:ERR?\r", "*idn?\r", "*lrn?\r"}));
     EXPECT_NE(log.find("Setting Scope....\n"), std::string::npos);
 
     openFakeCom9();
-    StderrCapture quiet;
-    StdoutCapture out2;
-    EXPECT_EQ(scopePollBoth(9), 0);
-    std::string log2 = out2.finish();
+    log = logOf([&] { status = scopePollBoth(9); });
+    EXPECT_EQ(status, 0);
     std::vector<std::string> sent = sentCommands();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
               (std::vector<std::string>{"*idn?\r", "*lrn?\r", ":acquire1:memory?\r"}));
     EXPECT_NE(std::find(sent.begin(), sent.end(), ":acquire2:memory?\r"), sent.end());
-    EXPECT_EQ(log2.rfind("Polling waveform....\n", 0), 0u);
-    EXPECT_EQ(access((dir + "/op_scope1.csv").c_str(), F_OK), 0);
-    EXPECT_EQ(access((dir + "/op_scope2.csv").c_str(), F_OK), 0);
+    EXPECT_EQ(log.rfind("Polling waveform....\n", 0), 0u);
+    EXPECT_EQ(access("op_scope1.csv", F_OK), 0);
+    EXPECT_EQ(access("op_scope2.csv", F_OK), 0);
 }
 
 } // namespace
