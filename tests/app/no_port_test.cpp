@@ -12,7 +12,8 @@ TEST(ScopecapWithoutPort, PrintsTheSelfTestBannerAndConnectFailThenExitsOne)
     std::string dir = makeTempDir("noport");
     ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", "/nonexistent/scopecap-port"}}, dir);
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
+    EXPECT_EQ(run.out,
+              expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
     // the literal text, as a reader of the log sees it
     const std::string head = "wanted value = 0\nwanted value = 2.5e-06\nwanted value = 0\nwanted value = 20\n"
                              "wanted Bvalue = 12340\nwanted Bvalue = 12340\nwanted Bvalue = 12340\n";
@@ -31,7 +32,8 @@ TEST(ScopecapWithoutPort, CommandLineArgumentsChangeNothing)
     ProgramRun run =
         runProgram(appProgram("scopecap"), {"--help", "COM1", "*"}, {{"COM9", "/nonexistent/scopecap-port"}});
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
+    EXPECT_EQ(run.out,
+              expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 2\n\rOpening Port Failed");
 }
 
 TEST(ScopecapWithoutPort, DeviceThatIsNoSerialPortFailsAtTheLineSettings)

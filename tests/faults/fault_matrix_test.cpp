@@ -42,13 +42,11 @@ const std::string kEarlier = "an earlier good capture\n";
 ScopeCaptureInput defaultInput() { return benchCaptureInput(sim::BenchOptions{}); }
 
 // A capture whose blocks stopped after `got1` and `got2` bytes.
-ScopeCaptureInput shortInput(const std::string &settings, size_t got1, size_t got2)
+ScopeCaptureInput shortInput(size_t got1, size_t got2)
 {
-    sim::BenchOptions opts;
     ScopeCaptureInput in = defaultInput();
-    in.settings = settings;
-    setChannelFromBlock(in, 1, sim::waveBlockFor(opts, 1), got1);
-    setChannelFromBlock(in, 2, sim::waveBlockFor(opts, 2), got2);
+    setChannelFromBlock(in, 1, sim::waveBlockFor(sim::BenchOptions{}, 1), got1);
+    setChannelFromBlock(in, 2, sim::waveBlockFor(sim::BenchOptions{}, 2), got2);
     return in;
 }
 
@@ -83,7 +81,7 @@ std::vector<FaultCase> matrix()
                      {"scopecap: channel 1 sample block short: 4096 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 4096 of 8014 bytes"},
                      "both written, samples past byte 4096 are 0", 30,
-                     [settings](const std::string &d) { expectCaptureFiles(d, shortInput(settings, 4096, 4096)); }});
+                     [](const std::string &d) { expectCaptureFiles(d, shortInput(4096, 4096)); }});
     cases.push_back({"pause mid-reply", "--stall-after 2000 --stall-ms 300", {"scopecap"}, "scope",
                      {"--stall-after", "2000", "--stall-ms", "300"}, Setup::Bench, 0, {},
                      "complete (a pause shorter than the read time-out is waited out)", 25, complete});
@@ -93,7 +91,7 @@ std::vector<FaultCase> matrix()
                       "scopecap: channel 1 sample block short: 3000 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
                      "both written, samples past byte 3000 of channel 1 and all of channel 2 are 0", 20,
-                     [settings](const std::string &d) { expectCaptureFiles(d, shortInput(settings, 3000, 0)); }});
+                     [](const std::string &d) { expectCaptureFiles(d, shortInput(3000, 0)); }});
     // --garbage sends random bytes for the settings and both blocks, drawn with seeds 1, 2, 3
     std::vector<uint8_t> garbled[3] = {sim::garbageBytes(1, settings.size()), sim::garbageBytes(2, 8014),
                                        sim::garbageBytes(3, 8014)};
@@ -160,30 +158,19 @@ TEST_P(FaultMatrix, EndsAsDocumented)
 {
     const FaultCase &c = GetParam();
     std::string root = makeTempDir("fault");
-    std::string work = root + "/work";
+    // with DirectoryGone, the program starts in a directory that is then removed under it
+    std::string work = root + (c.setup == Setup::DirectoryGone ? "/gone" : "/work");
     ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
     std::string link = root + "/com9";
-    std::vector<std::string> args(c.program.begin() + 1, c.program.end());
-    std::map<std::string, std::string> env{{"COM9", link}};
-    bool mounted = false;
 
     std::unique_ptr<BenchProcess> bench;
     if (!c.personality.empty())
         bench = std::make_unique<BenchProcess>(c.personality, link, c.benchArgs);
-    if (c.setup == Setup::NoPort)
-        env["COM9"] = "/nonexistent/com9";
-    if (c.setup == Setup::DirectoryGone) {
-        // the program starts in a directory that is then removed under it
-        std::string gone = root + "/gone";
-        ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
-        work = gone;
-    }
     if (c.setup == Setup::DiskFull) {
         if (mount("tmpfs", work.c_str(), "tmpfs", 0, "size=16k") != 0) {
             removeTree(root);
             GTEST_SKIP() << "cannot mount a tmpfs here (" << strerror(errno) << "): needs root";
         }
-        mounted = true;
         writeFile(work + "/op_scope.csv", kEarlier);
         writeFile(work + "/gbookFtemp.js", kEarlier);
     }
@@ -205,7 +192,9 @@ TEST_P(FaultMatrix, EndsAsDocumented)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         removeTree(work);
     });
-    ProgramRun run = runProgram(appProgram(c.program[0]), args, env, work, std::chrono::seconds(120));
+    std::string port = c.setup == Setup::NoPort ? "/nonexistent/com9" : link;
+    ProgramRun run = runProgram(appProgram(c.program[0]), {c.program.begin() + 1, c.program.end()}, {{"COM9", port}},
+                                work, std::chrono::seconds(120));
     remover.join();
     if (holder.joinable())
         holder.join();
@@ -213,26 +202,24 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
     EXPECT_LT(run.seconds, c.maxSeconds) << "ends within the time-outs the serial settings imply";
-    std::vector<std::string> want;
-    for (const std::string &line : c.errLines)
-        want.push_back(replaced(line, "@LINK@", link));
-    EXPECT_EQ(splitLines(run.err), want);
+    EXPECT_EQ(splitLines(replaced(run.err, link, "@LINK@")), c.errLines);
     if (c.program[0] == "scopecap") {
         EXPECT_EQ(run.out.rfind(expectedSelfTestAndBanner(), 0), 0u) << "the log starts as always";
     }
     if (c.setup == Setup::PortBusy && c.program[0] == "scopecap") {
-        EXPECT_EQ(run.out, expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 5\n\rOpening Port Failed");
+        EXPECT_EQ(run.out,
+                  expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 5\n\rOpening Port Failed");
     }
     if (c.setup == Setup::PortBusy) {
         EXPECT_EQ(first.exitStatus, 0) << "the program holding the port is unharmed: " << first.err;
         expectCaptureFiles(root + "/first", defaultInput());
     }
     if (c.setup == Setup::DirectoryGone) {
-        EXPECT_NE(run.out.find(expectedSettingsListing(sim::scopeSettingsReply(sim::BenchOptions{}))), std::string::npos);
+        EXPECT_NE(run.out.find(expectedSettingsListing(defaultInput().settings)), std::string::npos);
     }
     if (c.checkFiles)
         c.checkFiles(work);
-    if (mounted)
+    if (c.setup == Setup::DiskFull)
         umount(work.c_str());
     bench.reset();
     removeTree(root);
@@ -251,14 +238,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, FaultMatrix, ::testing::ValuesIn(matrix()), case
 // The document a user reads, made from the same table.
 std::string faultsDocument()
 {
-    std::string doc = "# What the tools do on a bad day\n\n"
-                      "Each row is a case of the fault-matrix test (tests/faults), which runs the program against the\n"
-                      "virtual bench with that fault and checks every column; this page is generated from the same\n"
-                      "table (`SCOPECAP_WRITE_FAULTS_DOC=1` rewrites it), and the test fails when the two differ.\n"
-                      "Exit status: scopecap 0 complete, 1 port not opened, 2 capture incomplete, port lost or a file\n"
-                      "not written; isscheck 0 checked, 1 port not opened, 2 no reply from the adapter or port lost.\n\n"
-                      "| program | fault | how it is made | exit | standard error | files |\n"
-                      "|---|---|---|---|---|---|\n";
+    std::string doc =
+        "# What the tools do on a bad day\n\n"
+        "Each row is a case of the fault-matrix test (tests/faults), which runs the program against the\n"
+        "virtual bench with that fault and checks every column; this page is generated from the same\n"
+        "table (`SCOPECAP_WRITE_FAULTS_DOC=1` rewrites it), and the test fails when the two differ.\n"
+        "Exit status: scopecap 0 complete, 1 port not opened, 2 capture incomplete, port lost or a file\n"
+        "not written; isscheck 0 checked, 1 port not opened, 2 no reply from the adapter or port lost.\n\n"
+        "| program | fault | how it is made | exit | standard error | files |\n"
+        "|---|---|---|---|---|---|\n";
     for (const FaultCase &c : matrix()) {
         std::string program;
         for (const std::string &p : c.program)

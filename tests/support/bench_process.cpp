@@ -21,7 +21,8 @@ static std::string makeErrFile()
 }
 
 BenchProcess::BenchProcess(const std::vector<std::string> &args)
-    : errPath_(makeErrFile()), child_(std::make_unique<ChildProcess>(benchsimPath(), args, std::map<std::string, std::string>{}, "", errPath_))
+    : errPath_(makeErrFile()),
+      child_(std::make_unique<ChildProcess>(benchsimPath(), args, std::map<std::string, std::string>{}, "", errPath_))
 {
     firstLine_ = child_->readLine(20s);
 }

@@ -1,9 +1,10 @@
 #include "capture_expect.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdarg>
-#include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -18,14 +19,10 @@ std::string format(const char *fmt, ...)
     return buf;
 }
 
-const char *probeNames[] = {"1X", "10X", "100X", "", "", ""};
-const char *modeNames[] = {"Main", "Window", "WinZoom", "Roll", "XY", "", "", ""};
-
-std::string tableName(const char *const *table, int size, float code)
+// The name a setting's code stands for; a code past the names has none.
+std::string nameOf(float code, std::initializer_list<const char *> names)
 {
-    if (!(code >= 0 && code < size))
-        return "";
-    return table[(int)code];
+    return code >= 0 && code < names.size() ? names.begin()[(int)code] : "";
 }
 
 } // namespace
@@ -35,18 +32,14 @@ std::string formatAs(const RuntimeStyle &style, const char *fmt, double value)
     char buf[256];
     snprintf(buf, sizeof buf, fmt, value);
     std::string text = buf;
-    if (!style.threeDigitExponent)
+    size_t e = text.find_first_of("eE");
+    if (!style.threeDigitExponent || e == std::string::npos)
         return text;
-    for (size_t i = 0; i + 3 < text.size() + 1; ++i) {
-        if ((text[i] == 'e' || text[i] == 'E') && i + 1 < text.size() && (text[i + 1] == '+' || text[i + 1] == '-')) {
-            text.insert(i + 2, "0");
-            // a fixed-width field gives up one blank of its padding for the extra digit
-            bool hasWidth = std::isdigit((unsigned char)fmt[1]) && fmt[1] != '0';
-            if (hasWidth && !text.empty() && text[0] == ' ')
-                text.erase(0, 1);
-            break;
-        }
-    }
+    text.insert(e + 2, "0");
+    // a fixed-width field gives up one blank of its padding for the extra digit
+    bool hasWidth = std::isdigit((unsigned char)fmt[1]) && fmt[1] != '0';
+    if (hasWidth && text[0] == ' ')
+        text.erase(0, 1);
     return text;
 }
 
@@ -83,7 +76,7 @@ std::string expectedCsv(const ScopeCaptureInput &in, const RuntimeStyle &st)
     out += "Memory Length,4000,\n";
     out += "Trigger Level," + formatAs(st, "%9.3E", in.triggerLevel) + ",\n";
     out += in.channel == '1' ? "Source,CH1,\n" : "Source,CH2,\n";
-    out += "Probe," + tableName(probeNames, 6, in.probeCode) + ",\n";
+    out += "Probe," + nameOf(in.probeCode, {"1X", "10X", "100X"}) + ",\n";
     out += "Vertical Units,V,\n";
     out += "Vertical Scale," + formatAs(st, "%9.3E", in.scale1) + ",\n";
     out += "Vertical Position," + formatAs(st, "%9.3E", in.offset1) + ",\n";
@@ -93,7 +86,7 @@ std::string expectedCsv(const ScopeCaptureInput &in, const RuntimeStyle &st)
     out += "Horizontal Units,s,\n";
     out += "Horizontal Scale," + formatAs(st, "%9.3E", in.timeScale) + ",\n";
     out += "Horizontal Position," + formatAs(st, "%9.3E", in.timeDelay) + ",\n";
-    out += "Horizontal Mode," + tableName(modeNames, 8, in.sweepCode) + ",\n";
+    out += "Horizontal Mode," + nameOf(in.sweepCode, {"Main", "Window", "WinZoom", "Roll", "XY"}) + ",\n";
     out += "Sampling Period," + formatAs(st, "%9.3E", in.interval1) + ",\n";
     out += "Firmware, V1.26,\nTime, ,\nMode,Fast,\nWaveform Data,\n";
     for (size_t k = 0; k < 4000; ++k)
@@ -133,7 +126,7 @@ std::string expectedSelfTestAndBanner(const RuntimeStyle &st)
 
 static std::string sendLines(const char *command)
 {
-    return std::string("\n\n==============================================\n\r") + "\n\r ScopeSendCmd: " + command + " \n\r";
+    return "\n\n==============================================\n\r\n\r ScopeSendCmd: " + std::string(command) + " \n\r";
 }
 
 std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyle &st)
@@ -159,9 +152,7 @@ std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyl
             out += "\n";
         int s1 = in.ch1.at(k);
         // the trace puts a '1' at column (s1 + 128) / 2, left-justified when that is negative
-        int width = (s1 + 128) / 2;
-        std::string bar = width > 1 ? std::string(width - 1, ' ') + "1" : width < -1 ? "1" + std::string(-width - 1, ' ') : "1";
-        out += format("%5d,%3d,%3d,", 2 * k, s1, in.ch2.at(k)) + bar + "\n";
+        out += format("%5d,%3d,%3d,%*s\n", 2 * k, s1, in.ch2.at(k), (s1 + 128) / 2, "1");
     }
     out += "\n";
     return expectedSelfTestAndBanner(st) + lineEnds(out, st);
@@ -170,17 +161,14 @@ std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyl
 std::string withoutBlockReadLines(const std::string &log)
 {
     std::string out;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        size_t next = end == std::string::npos ? log.size() : end + 1;
-        std::string line = log.substr(start, next - start);
+    for (size_t start = 0, end; start < log.size(); start = end + 1) {
+        end = std::min(log.find('\n', start), log.size() - 1); // the line's last byte
+        std::string line = log.substr(start, end + 1 - start);
         // a command's log ends in "\n\r", so the read line after it starts with that '\r'
-        size_t at = line.rfind("\rcount_rd: ", 0) == 0 ? 1 : 0;
+        size_t at = line.starts_with("\rcount_rd: ") ? 1 : 0;
         if (line.compare(at, 10, "count_rd: ") == 0 && line.find(" countGot: ") != std::string::npos)
             line.erase(at);
         out += line;
-        start = next;
     }
     return out;
 }

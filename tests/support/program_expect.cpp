@@ -42,9 +42,24 @@ void expectAdapterInfo(const std::string &out, const std::string &serial)
     EXPECT_EQ(lines[5], text);
 }
 
+// The "# matrix" block the adapter bench writes last: 8 rows of '#' (lit) and '.' (dark).
+static std::vector<std::string> lastMatrix(const std::string &log)
+{
+    std::vector<std::string> lines = splitLines(log);
+    auto it = std::find(lines.rbegin(), lines.rend(), "# matrix");
+    if (it == lines.rend())
+        return {};
+    std::vector<std::string> rows;
+    for (auto row = it.base(); row != lines.end() && rows.size() < 8; ++row)
+        rows.push_back(row->substr(0, 2) == "# " ? row->substr(2) : *row);
+    return rows;
+}
+
 void expectLedWalk(const std::string &benchLog, int rows)
 {
-    std::vector<std::string> expected = setUpAndClearWords();
+    // the driver set-up and the eight rows cleared come first
+    std::vector<std::string> expected = {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200",
+                                         "0300", "0400", "0500", "0600", "0700", "0800"};
     std::vector<std::string> matrix(8, "........");
     for (int row = 1; row <= rows; ++row) {
         for (int column = 0; column < 8; ++column) {
@@ -64,18 +79,6 @@ void expectLedWalk(const std::string &benchLog, int rows)
     EXPECT_EQ(splitLines(benchLog).at(0), "5A 02 00 00");
 }
 
-std::vector<std::string> lastMatrix(const std::string &log)
-{
-    std::vector<std::string> lines = splitLines(log);
-    auto it = std::find(lines.rbegin(), lines.rend(), "# matrix");
-    if (it == lines.rend())
-        return {};
-    std::vector<std::string> rows;
-    for (auto row = it.base(); row != lines.end() && rows.size() < 8; ++row)
-        rows.push_back(row->substr(0, 2) == "# " ? row->substr(2) : *row);
-    return rows;
-}
-
 std::vector<std::string> wholeWordsLatched(const std::string &log)
 {
     std::vector<std::string> words;
@@ -83,9 +86,4 @@ std::vector<std::string> wholeWordsLatched(const std::string &log)
         if (line.size() == 14)
             words.push_back(line.substr(10));
     return words;
-}
-
-std::vector<std::string> setUpAndClearWords()
-{
-    return {"0B07", "0900", "0A07", "0F00", "0C01", "0100", "0200", "0300", "0400", "0500", "0600", "0700", "0800"};
 }

@@ -9,7 +9,6 @@
 //   expectAdapterInfo(out, serial)  isscheck info's standard output
 //   expectLedWalk(log, rows)      the words the bench's LED driver latched for
 //                                 `isscheck leds --walk-rows rows`, and the matrix left lit
-//   lastMatrix, wholeWordsLatched: readers of the adapter bench's log
 #pragma once
 
 #include "capture_expect.h"
@@ -23,9 +22,5 @@ void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const
 void expectAdapterInfo(const std::string &out, const std::string &serial);
 void expectLedWalk(const std::string &benchLog, int rows);
 
-// The "# matrix" block the adapter bench writes last: 8 rows of '#' (lit) and '.' (dark).
-std::vector<std::string> lastMatrix(const std::string &log);
 // Words as the driver latched them, 16 clocks each ("# latched 0C01").
 std::vector<std::string> wholeWordsLatched(const std::string &log);
-// The driver set-up and the eight rows cleared, as isscheck leds sends them first.
-std::vector<std::string> setUpAndClearWords();

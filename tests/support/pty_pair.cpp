@@ -83,6 +83,7 @@ void PtyEnd::write(const std::string &bytes)
 std::string PtyEnd::read(size_t count, std::chrono::milliseconds timeout)
 {
     std::string got;
+    hungUp_ = false;
     auto deadline = Clock::now() + timeout;
     for (int left; got.size() < count && (left = msUntil(deadline)) > 0;) {
         pollfd p{fd_, POLLIN, 0};
@@ -96,8 +97,10 @@ std::string PtyEnd::read(size_t count, std::chrono::milliseconds timeout)
             got.append(buf, (size_t)n);
         else if (master_)
             std::this_thread::sleep_for(5ms); // no slave open at the moment
-        else if (n == 0 || !(p.revents & POLLIN) || (errno != EAGAIN && errno != EINTR))
-            break; // hung up, nothing more to come
+        else if (n == 0 || !(p.revents & POLLIN) || (errno != EAGAIN && errno != EINTR)) {
+            hungUp_ = true; // nothing more to come
+            break;
+        }
     }
     return got;
 }
@@ -117,20 +120,8 @@ std::string PtyEnd::readUntil(const std::string &end, std::chrono::milliseconds 
 
 bool PtyEnd::hungUp(std::chrono::milliseconds timeout, std::string *data)
 {
-    auto deadline = Clock::now() + timeout;
-    for (int left; (left = msUntil(deadline)) > 0;) {
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, left) <= 0)
-            continue;
-        char buf[4096];
-        ssize_t n = ::read(fd_, buf, sizeof buf);
-        if (n > 0) {
-            if (data != nullptr)
-                data->append(buf, (size_t)n);
-            continue;
-        }
-        if (n == 0 || (n < 0 && errno == EIO) || (p.revents & POLLHUP))
-            return true;
-    }
-    return false;
+    std::string got = readFor(timeout);
+    if (data != nullptr)
+        *data += got;
+    return hungUp_;
 }

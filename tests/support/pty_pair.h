@@ -38,7 +38,8 @@ public:
     // Everything that arrives within `window`.
     std::string readFor(std::chrono::milliseconds window) { return read(SIZE_MAX, window); }
     // True when the line is hung up (a read gives 0 or EIO, or poll reports POLLHUP)
-    // within `timeout`; bytes read meanwhile are appended to *data.
+    // within `timeout`; bytes read meanwhile are appended to *data. A slave's only: a
+    // master waits through hang-ups.
     bool hungUp(std::chrono::milliseconds timeout, std::string *data = nullptr);
     void close();
 
@@ -49,6 +50,7 @@ protected:
     ~PtyEnd() { close(); }
     int fd_ = -1;
     bool master_;
+    bool hungUp_ = false; // the last read ended at a hang-up
 };
 
 // A new master; the code under test opens slavePath(). Closing the master (or its

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <stdlib.h>
@@ -32,9 +33,7 @@ ProgramRun runProgram(const std::string &program, const std::vector<std::string>
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void writeFile(const std::string &path, const std::string &text)
@@ -45,12 +44,10 @@ void writeFile(const std::string &path, const std::string &text)
 
 std::string makeTempDir(const std::string &prefix)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr)
+    std::string path = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    if (mkdtemp(path.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    return buf.data();
+    return path;
 }
 
 void removeTree(const std::string &path)
@@ -62,16 +59,9 @@ void removeTree(const std::string &path)
 std::vector<std::string> splitLines(const std::string &text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
