@@ -20,8 +20,7 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     if (pipe2(outPipe, O_CLOEXEC) != 0 || (errFile.empty() && pipe2(errPipe, O_CLOEXEC) != 0))
         throw std::runtime_error("pipe failed");
     int errFd = errFile.empty() ? errPipe[1] : open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(program.c_str()));
+    std::vector<char *> argv = {const_cast<char *>(program.c_str())};
     for (const auto &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
