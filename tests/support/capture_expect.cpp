@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdarg>
 #include <initializer_list>
+#include <sstream>
 
 namespace {
 
@@ -59,15 +60,11 @@ std::string lineEnds(const std::string &text, const RuntimeStyle &style)
 std::string expectedSettingsListing(const std::string &settings)
 {
     std::string out;
-    size_t start = 0;
-    for (;;) {
-        size_t end = settings.find(';', start);
-        std::string item = settings.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        out += (item.empty() || item[0] != ':') ? "    " + item + "\n" : item + "\n";
-        if (end == std::string::npos)
-            return out;
-        start = end + 1;
-    }
+    // one item per ';' and one after the last, even when empty
+    std::istringstream items(settings + ";");
+    for (std::string item; std::getline(items, item, ';');)
+        out += (item.starts_with(':') ? "" : "    ") + item + "\n";
+    return out;
 }
 
 std::string expectedCsv(const ScopeCaptureInput &in, const RuntimeStyle &st)
