@@ -10,7 +10,6 @@ namespace {
 // What reset() starts afresh. The clock is not part of it: it runs on across resets.
 struct State {
     bool isOpen = false;
-    unsigned failOpen = 0;
     DWORD lastError = 0;
     std::deque<std::vector<unsigned char>> pieces;
     std::vector<std::vector<unsigned char>> writeLog;
@@ -58,7 +57,7 @@ namespace fakePort {
 
 void reset() { port = State{}; }
 
-void setOpenFails(unsigned error) { port.failOpen = error; }
+void setOpenFails(unsigned error) { setCallFails("CreateFileA", error); }
 void setCallFails(const std::string &call, unsigned error)
 {
     port.failingCall = call;
@@ -89,11 +88,8 @@ long long sleptMs() { return port.slept; }
 
 HANDLE CreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
 {
-    if (port.failOpen != 0) {
-        port.lastError = port.failOpen;
-        port.failOpen = 0;
+    if (failsNow("CreateFileA"))
         return INVALID_HANDLE_VALUE;
-    }
     port.isOpen = true;
     return kHandle;
 }
