@@ -48,8 +48,7 @@ BenchProcess::BenchProcess(const std::string &personality, const std::string &li
 
 BenchProcess::~BenchProcess()
 {
-    if (child_->running())
-        stop(); // SIGTERM, so it removes its link
+    stop(); // SIGTERM, so it removes its link; nothing when it has ended
     child_.reset();
     unlink(errPath_.c_str());
 }

@@ -46,8 +46,7 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
 
 ChildProcess::~ChildProcess()
 {
-    if (running())
-        wait(std::chrono::milliseconds(0));
+    wait(std::chrono::milliseconds(0)); // kills it if still running
     for (int fd : {out_, err_})
         if (fd >= 0)
             close(fd);
