@@ -5,6 +5,7 @@
 #include "bench.h"
 #include "capture_expect.h"
 
+#include <bit>
 #include <cstring>
 
 // A capture of whole blocks from a bench started with these options.
@@ -45,9 +46,7 @@ inline void setChannelFromBlock(ScopeCaptureInput &in, int channel, std::vector<
     for (size_t k = 0; k < 4000; ++k)
         samples[k] = blockSample(block, k);
     uint32_t bits = (uint32_t)block[6] << 24 | (uint32_t)block[7] << 16 | (uint32_t)block[8] << 8 | block[9];
-    float interval;
-    memcpy(&interval, &bits, 4);
-    (channel == 1 ? in.interval1 : in.interval2) = interval;
+    (channel == 1 ? in.interval1 : in.interval2) = std::bit_cast<float>(bits);
     (channel == 1 ? in.header1 : in.header2) = std::string(block.begin(), block.begin() + 6);
     (channel == 1 ? in.channelByte1 : in.channelByte2) = block[10];
 }
