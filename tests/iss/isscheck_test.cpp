@@ -4,7 +4,6 @@
 #include "pty_pair.h"
 #include "run_program.h"
 
-#include <atomic>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -25,27 +24,22 @@ struct Step {
 // complete, and keeps every byte the program sent, beyond the script too.
 class ScriptedAdapter {
 public:
-    explicit ScriptedAdapter(std::vector<Step> steps) : steps_(std::move(steps))
-    {
-        thread_ = std::thread([this] { play(); });
-    }
-    ~ScriptedAdapter() { received(); }
+    explicit ScriptedAdapter(std::vector<Step> steps) : steps_(std::move(steps)) {}
 
     std::string path() const { return pty_.slavePath(); }
     // Everything the program sent, once it is gone.
     Bytes received()
     {
-        stopping_ = true;
-        if (thread_.joinable())
-            thread_.join();
+        thread_.request_stop();
+        thread_.join();
         return Bytes(received_.begin(), received_.end());
     }
 
 private:
-    void play()
+    void play(std::stop_token stop)
     {
         size_t framesEnd = 0; // where the frame of the next step ends in received_
-        for (size_t next = 0; !stopping_;) {
+        for (size_t next = 0; !stop.stop_requested();) {
             received_ += pty_.read(64, 50ms);
             for (; next < steps_.size() && received_.size() >= framesEnd + steps_[next].expect; ++next) {
                 framesEnd += steps_[next].expect;
@@ -57,8 +51,7 @@ private:
     ptyPair pty_;
     std::vector<Step> steps_;
     std::string received_;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    std::jthread thread_{[this](std::stop_token stop) { play(stop); }}; // last: it uses the members above
 };
 
 } // namespace
