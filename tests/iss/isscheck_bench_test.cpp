@@ -54,7 +54,7 @@ TEST_F(IsscheckBench, InfoShowsTheModuleVersionAndSerialNumber)
 TEST_F(IsscheckBench, RangeShowsBothEchoesWithTheBar)
 {
     ProgramRun run = runIsscheck({"--range", "123,45"}, {"range"});
-    EXPECT_EQ(run.out, kConnectOk + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000045 cm,  000123 cm " +
+    EXPECT_EQ(run.out, kInI2cMode + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000045 cm,  000123 cm " +
                            std::string(29, '0') + "1+\n");
     std::string log = stopAndReadLog();
     std::vector<std::string> frames = linesStartingWith(log, "5");
@@ -64,7 +64,7 @@ TEST_F(IsscheckBench, RangeShowsBothEchoesWithTheBar)
 TEST_F(IsscheckBench, DisplayClearsTheDisplayAndLeavesTheText)
 {
     ProgramRun run = runIsscheck({}, {"display", "Hello bench"});
-    EXPECT_EQ(run.out, kConnectOk + kMode60 + " iBytesWritten: 5 \n");
+    EXPECT_EQ(run.out, kInI2cMode + " iBytesWritten: 5 \n");
     std::string log = stopAndReadLog();
     std::vector<std::string> shown = linesStartingWith(log, "# display: ");
     ASSERT_FALSE(shown.empty()) << log;
