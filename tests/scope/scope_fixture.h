@@ -50,8 +50,7 @@ protected:
     }
     void TearDown() override
     {
-        if (chdir(home.c_str()) != 0)
-            ADD_FAILURE() << "cannot go back to " << home;
+        std::filesystem::current_path(home); // throws, failing the test, if it cannot
         removeTree(dir);
     }
     // Runs `call`; returns what it printed and keeps its standard error in `err`.
