@@ -4,8 +4,6 @@
 
 using namespace std::string_literals;
 
-using AdapterCommands = IssTest;
-
 // Each routine's frame, reply length and log line; only issCmd12 waits.
 const RoutineCase kModuleCommands[] = {
     {"VersionSendsTwoBytesReadsThreeAndLogsThem", {hexBytes("07 02 40")}, [] { issVersion(9, 123); },
@@ -41,24 +39,19 @@ const RoutineCase kModuleCommands[] = {
      {hexBytes("FF"), hexBytes("01 02 C3 04 05 06 07 08")}, [] { issCmd12(9); },
      " iBytesWritten: 4 \nFF \n iBytesWritten: 4 \n01 02   C3 04 \n",
      {hexBytes("5A 10 0C 00"), hexBytes("5A 12 00 00")}, {1, 8}, true},
+    // a reply shorter than the read still gives the log line, with what ioBuf held:
+    // the version's byte 1 is still the frame's 01, its byte 2 was never touched
+    {"ShortRepliesStillLogWithTheStaleBytes", {hexBytes("07"), {}, hexBytes("31 32 33")},
+     [] {
+         issVersion(9, 0);
+         issSetIoMode(9, 0);
+         issSerial(9, 0);
+     },
+     " iBytesWritten: 2 \nISS:5A-01:ver: 07 01 EE \n iBytesWritten: 4 \nISS:5A-02-00:IO-mode: 5A 02 \n"
+     " iBytesWritten: 2 \nISS:5A-03:ser: 31 32 33-00 EE EE EE\nISS:5A-03:ser: 123-\0\xEE\xEE\xEE\n"s,
+     {hexBytes("5A 01"), hexBytes("5A 02 00 00"), hexBytes("5A 03")}, {3, 2, 7}},
 };
 
 using ModuleCommand = RoutineTest;
 TEST_P(ModuleCommand, FramesRepliesAndLog) { expectRoutine(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(AdapterCommands, ModuleCommand, ::testing::ValuesIn(kModuleCommands), routineName);
-
-// A reply shorter than the read still gives the log line, with what ioBuf held:
-// the version's byte 1 is still the frame's 01, its byte 2 was never touched.
-TEST_F(AdapterCommands, ShortRepliesStillLogWithTheStaleBytes)
-{
-    expectRoutine({"", {hexBytes("07"), {}, hexBytes("31 32 33")},
-                   [] {
-                       issVersion(9, 0);
-                       issSetIoMode(9, 0);
-                       issSerial(9, 0);
-                   },
-                   " iBytesWritten: 2 \nISS:5A-01:ver: 07 01 EE \n"
-                   " iBytesWritten: 4 \nISS:5A-02-00:IO-mode: 5A 02 \n"
-                   " iBytesWritten: 2 \nISS:5A-03:ser: 31 32 33-00 EE EE EE\nISS:5A-03:ser: 123-\0\xEE\xEE\xEE\n"s,
-                   {hexBytes("5A 01"), hexBytes("5A 02 00 00"), hexBytes("5A 03")}, {3, 2, 7}});
-}

@@ -34,6 +34,21 @@ const RoutineCase kDeviceRoutines[] = {
          routineResult = pixelWrite(9, 4, 4, 255, 64, 0);
      },
      " iBytesWritten: 11 \n pp: 11 7,  0 ack:1\n", {hexBytes("55 0A 10 07 00 04 04 FF 40 00 20")}, {1}, false, 0},
+    {"PixelWriteTakesLowBytesAndLogsWhatTheBlockWriteLeftAt37", {hexBytes("01"), hexBytes("00")},
+     [] {
+         pixelBlockWrite(9);
+         pixelWrite(9, 0x104, -1, 0x200, 0x7F, 0x80);
+     },
+     " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:0\n",
+     {hexBytes(kPixelBlock), hexBytes("55 0A 10 07 00 04 FF 00 7F 80 20")}, {1, 1}},
+    // no reply at all: the status byte printed is the frame's own first byte
+    {"MissingRepliesLeaveTheFrameBytesInTheLog", {},
+     [] {
+         routineResult = setModeIICpollDisp(9);
+         pixelWrite(9, 1, 2, 3, 4, 5);
+     },
+     " iBytesWritten: 3 \nsetModeIICpollDisp: 54 C7   04 EE \n iBytesWritten: 11 \n pp: 11 7,  238 ack:85\n",
+     {hexBytes("54 C7 04"), hexBytes("55 0A 10 07 00 01 02 03 04 05 20")}, {4, 1}, std::nullopt, 0xC7},
 };
 
 using DeviceRoutine = RoutineTest;
@@ -56,25 +71,4 @@ TEST_F(I2cDevices, PixelBlockWriteSendsThe37ByteRecordAndKeepsABlankAfterIt)
                    " iBytesWritten: 37 \n pp: 37 33,  32 \n", {hexBytes(kPixelBlock)}, {1}, true, 0});
     EXPECT_EQ(serialState.ioBuf[37], 0x20);
     EXPECT_EQ(serialState.ioBuf[38], kStale) << "nothing past the blank is touched";
-}
-
-TEST_F(I2cDevices, PixelWriteTakesLowBytesAndLogsWhatTheBlockWriteLeftAt37)
-{
-    expectRoutine({"", {hexBytes("01"), hexBytes("00")},
-                   [] {
-                       pixelBlockWrite(9);
-                       pixelWrite(9, 0x104, -1, 0x200, 0x7F, 0x80);
-                   },
-                   " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:0\n",
-                   {hexBytes(kPixelBlock), hexBytes("55 0A 10 07 00 04 FF 00 7F 80 20")}, {1, 1}});
-}
-
-// No reply at all: the status byte printed is the frame's own first byte.
-TEST_F(I2cDevices, MissingRepliesLeaveTheFrameBytesInTheLog)
-{
-    StdoutCapture out;
-    EXPECT_EQ(setModeIICpollDisp(9), 0xC7);
-    pixelWrite(9, 1, 2, 3, 4, 5);
-    EXPECT_EQ(out.finish(), " iBytesWritten: 3 \nsetModeIICpollDisp: 54 C7   04 EE \n"
-                            " iBytesWritten: 11 \n pp: 11 7,  238 ack:85\n");
 }

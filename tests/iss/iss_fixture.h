@@ -41,9 +41,9 @@ inline std::vector<Bytes> pinCommands(const Bytes &pins)
 inline const std::string kPixelBlock = "55 0A 10 21 05 FF FF FF FF FF 7F FF 7F 7F FF 7F FF "
                                        "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F FF";
 
-// isscheck's first line on COM9, and its switch to I2C mode, acknowledged.
+// isscheck's first line on COM9, and that line followed by its switch to I2C mode, acknowledged.
 inline const std::string kConnectOk = " serial port COM9 connect OK \n\r";
-inline const std::string kMode60 = " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
+inline const std::string kInI2cMode = kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
 
 inline bool oneLine(const std::string &text)
 {

@@ -4,8 +4,6 @@
 #include "pty_pair.h"
 #include "run_program.h"
 
-#include <algorithm>
-#include <atomic>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -22,55 +20,38 @@ struct Step {
     Bytes reply;   // what the adapter answers; empty: it stays silent
 };
 
-// Plays the adapter on the master side of a pty: takes each frame, answers it.
+// Plays the adapter on the master side of a pty: answers each frame once it is
+// complete, and keeps every byte the program sent, beyond the script too.
 class ScriptedAdapter {
 public:
-    explicit ScriptedAdapter(std::vector<Step> steps) : steps_(std::move(steps))
-    {
-        thread_ = std::thread([this] { play(); });
-    }
-    ~ScriptedAdapter() { stop(); }
-    ScriptedAdapter(const ScriptedAdapter &) = delete;
-    ScriptedAdapter &operator=(const ScriptedAdapter &) = delete;
+    explicit ScriptedAdapter(std::vector<Step> steps) : steps_(std::move(steps)) {}
 
     std::string path() const { return pty_.slavePath(); }
     // Everything the program sent, once it is gone.
     Bytes received()
     {
-        stop();
+        thread_.request_stop();
+        thread_.join();
         return Bytes(received_.begin(), received_.end());
     }
 
 private:
-    void stop()
+    void play(std::stop_token stop)
     {
-        stopping_ = true;
-        if (thread_.joinable())
-            thread_.join();
-    }
-    void play()
-    {
-        auto deadline = std::chrono::steady_clock::now() + 20s;
-        for (const Step &step : steps_) {
-            std::string frame;
-            while (frame.size() < step.expect && !stopping_ && std::chrono::steady_clock::now() < deadline)
-                frame += pty_.read(step.expect - frame.size(), 50ms);
-            received_ += frame;
-            if (frame.size() < step.expect)
-                return;
-            if (!step.reply.empty())
-                pty_.write(step.reply);
-        }
-        // anything sent beyond the script
-        while (!stopping_)
+        size_t framesEnd = 0; // where the frame of the next step ends in received_
+        for (size_t next = 0; !stop.stop_requested();) {
             received_ += pty_.read(64, 50ms);
+            for (; next < steps_.size() && received_.size() >= framesEnd + steps_[next].expect; ++next) {
+                framesEnd += steps_[next].expect;
+                pty_.write(steps_[next].reply);
+            }
+        }
     }
 
     ptyPair pty_;
     std::vector<Step> steps_;
     std::string received_;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    std::jthread thread_{[this](std::stop_token stop) { play(stop); }}; // last: it uses the members above
 };
 
 } // namespace
@@ -96,13 +77,11 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
         {"leds", "--walk-rows", "0"}, {"leds", "--walk-rows", "9"},
     };
     for (const auto &args : bad) {
-        std::string shown;
-        for (const auto &a : args)
-            shown += "'" + a + "' ";
+        SCOPED_TRACE(::testing::PrintToString(args));
         ProgramRun run = runProgram(appProgram("isscheck"), args, kNoAdapter);
-        EXPECT_EQ(run.exitStatus, 64) << shown;
-        EXPECT_TRUE(oneLine(run.err)) << shown << run.err;
-        EXPECT_EQ(run.out, "") << shown << "(the port is not even opened)";
+        EXPECT_EQ(run.exitStatus, 64);
+        EXPECT_TRUE(oneLine(run.err)) << run.err;
+        EXPECT_EQ(run.out, "") << "the port is not even opened";
     }
 }
 
@@ -131,6 +110,12 @@ struct ScriptedRun {
 };
 void PrintTo(const ScriptedRun &r, std::ostream *os) { *os << r.name; }
 
+// The adapter's acknowledgement of the switch to I2C mode, and the keypad poll after it,
+// as isscheck keys logs and sends it.
+const Step kModeAck = {4, hexBytes("FF 00")};
+const std::string kPolled = kInI2cMode + " iBytesWritten: 3 \nsetModeIICpollDisp: ";
+const Bytes kKeysSent = hexBytes("5A 02 60 00 54 C7 04");
+
 const ScriptedRun kScriptedRuns[] = {
     {"InfoLogsVersionAndSerial", {{2, hexBytes("07 02 40")}, {2, hexBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
      kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
@@ -141,25 +126,39 @@ const ScriptedRun kScriptedRuns[] = {
     {"SilentAdapterGivesNoReplyForTheVersionAndStatus2", {{2, {}}}, {"info"}, 2,
      kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
      hexBytes("5A 01")},
-    {"KeysPrintsTheKeysHeld", {{4, hexBytes("FF 00")}, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
-     kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 00 05   00 03 \nkeys held: 1 3\n", {},
-     hexBytes("5A 02 60 00 54 C7 04")},
+    {"KeysPrintsTheKeysHeld", {kModeAck, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
+     kPolled + "00 05   00 03 \nkeys held: 1 3\n", {}, kKeysSent},
     {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexBytes("00 05")}}, {"range"}, 2,
      kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
      {"no reply from the adapter", "not acknowledged"}, hexBytes("5A 02 60 00")},
-    {"RangeRangesOnceInI2cMode", {{4, hexBytes("FF 00")}, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}},
-     {"range"}, 0,
-     kConnectOk + kMode60 + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " +
-         std::string(74, '0') + "1+\n",
+    {"RangeRangesOnceInI2cMode", {kModeAck, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}}, {"range"}, 0,
+     kInI2cMode + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " + std::string(74, '0') +
+         "1+\n",
      {}, hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
     // the text "--bench ok" follows the display frame's command byte
-    {"DisplayClearsAndWritesTheText", {{4, hexBytes("FF 00")}, {5 + 10, hexBytes("01")}},
-     {"--port", "9", "display", "--", "--bench ok"}, 0, kConnectOk + kMode60 + " iBytesWritten: 5 \n", {},
+    {"DisplayClearsAndWritesTheText", {kModeAck, {5 + 10, hexBytes("01")}},
+     {"--port", "9", "display", "--", "--bench ok"}, 0, kInI2cMode + " iBytesWritten: 5 \n", {},
      hexBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
+    // the serial lines show the frame, the version reply's last byte, then zeros
+    {"EmptySerialReplyGivesNoReplyForTheSerialAndStatus2", {{2, hexBytes("07 02 40")}, {2, {}}}, {"info"}, 2,
+     kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
+                  "ISS:5A-03:ser: 5A 03 40-00 00 00 00\nISS:5A-03:ser: Z\x03@-\0\0\0\0\n"s,
+     {"no reply from the adapter", "serial"}, hexBytes("5A 01 5A 03")},
+    {"KeysWithNoKeyHeld", {kModeAck, {3, hexBytes("1C 00 00 12")}}, {"keys"}, 0,
+     kPolled + "1C 00   00 12 \nkeys held: none\n", {}, kKeysSent},
+    {"KeysWithEveryKeyHeld", {kModeAck, {3, hexBytes("1C FF 0F 12")}}, {"keys"}, 0,
+     kPolled + "1C FF   0F 12 \nkeys held: 1 2 3 4 5 6 7 8\n", {}, kKeysSent},
+    {"ShortKeypadReplyGivesStatus2WithoutAKeysLine", {kModeAck, {3, {}}}, {"keys"}, 2,
+     kPolled + "54 C7   04 00 \n", {"no reply from the adapter"}, kKeysSent},
+    {"PixelsSendsTheBlockAndOnePixelRecord", {kModeAck, {37, hexBytes("01")}, {11, hexBytes("01")}}, {"pixels"}, 0,
+     kInI2cMode + " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n", {},
+     hexBytes("5A 02 60 00 " + kPixelBlock + " 55 0A 10 07 00 04 04 FF 40 00 20")},
 };
 
-void expectScriptedRun(const ScriptedRun &c)
+class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};
+TEST_P(ScriptedSession, StatusOutputErrorAndFrames)
 {
+    const ScriptedRun &c = GetParam();
     ScriptedAdapter adapter(c.steps);
     ProgramRun run = runProgram(appProgram("isscheck"), c.args, {{"COM9", adapter.path()}}, "", 60s);
     EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
@@ -170,40 +169,5 @@ void expectScriptedRun(const ScriptedRun &c)
     EXPECT_EQ(adapter.received(), c.sent);
 }
 
-class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};
-TEST_P(ScriptedSession, StatusOutputErrorAndFrames) { expectScriptedRun(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(IsscheckScripted, ScriptedSession, ::testing::ValuesIn(kScriptedRuns),
                          [](const auto &info) { return info.param.name; });
-
-TEST(IsscheckScripted, EmptySerialReplyGivesNoReplyForTheSerialAndStatus2)
-{
-    // the serial lines show the frame, the version reply's last byte, then zeros
-    expectScriptedRun({"", {{2, hexBytes("07 02 40")}, {2, {}}}, {"info"}, 2,
-                       kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
-                                    "ISS:5A-03:ser: 5A 03 40-00 00 00 00\nISS:5A-03:ser: Z\x03@-\0\0\0\0\n"s,
-                       {"no reply from the adapter", "serial"}, hexBytes("5A 01 5A 03")});
-}
-
-TEST(IsscheckScripted, KeysWithNoKeyOrEveryKeyHeld)
-{
-    const std::string polled = kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: ";
-    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, hexBytes("1C 00 00 12")}}, {"keys"}, 0,
-                       polled + "1C 00   00 12 \nkeys held: none\n", {}, hexBytes("5A 02 60 00 54 C7 04")});
-    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, hexBytes("1C FF 0F 12")}}, {"keys"}, 0,
-                       polled + "1C FF   0F 12 \nkeys held: 1 2 3 4 5 6 7 8\n", {}, hexBytes("5A 02 60 00 54 C7 04")});
-}
-
-TEST(IsscheckScripted, ShortKeypadReplyGivesStatus2WithoutAKeysLine)
-{
-    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {3, {}}}, {"keys"}, 2,
-                       kConnectOk + kMode60 + " iBytesWritten: 3 \nsetModeIICpollDisp: 54 C7   04 00 \n",
-                       {"no reply from the adapter"}, hexBytes("5A 02 60 00 54 C7 04")});
-}
-
-TEST(IsscheckScripted, PixelsSendsTheBlockAndOnePixelRecord)
-{
-    expectScriptedRun({"", {{4, hexBytes("FF 00")}, {37, hexBytes("01")}, {11, hexBytes("01")}}, {"pixels"}, 0,
-                       kConnectOk + kMode60 + " iBytesWritten: 37 \n pp: 37 33,  32 \n"
-                                              " iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n",
-                       {}, hexBytes("5A 02 60 00 " + kPixelBlock + " 55 0A 10 07 00 04 04 FF 40 00 20")});
-}

@@ -20,47 +20,41 @@ TEST_F(ScopeCommand, EmptyCommandStillLogsAndWritesNothing)
     EXPECT_EQ(serialState.writeBytesWritten, 0u);
 }
 
-TEST_F(ScopeCommand, QueryParsesTheReplyAndLogsCountValueAndText)
+// A query: the command logged as sent, then the reply's count, value and text; one read
+// of up to 999 bytes, after the 600-tick wait. A reply that is no number gives zero.
+struct QueryCase {
+    const char *name;
+    std::string reply;
+    float value;
+    std::string logTail;
+    unsigned got;
+};
+const QueryCase kQueries[] = {
+    {"QueryParsesTheReplyAndLogsCountValueAndText", "2.500e-06\n", 2.5e-06f, "   10,2.500000E-06,2.500e-06\n\n", 10},
+    {"QueryReplyThatIsNoNumberGivesZero", "ERR\n", 0.0f, "    4,0.000000E+00,ERR\n\n", 4},
+    {"QueryReplyWithBlanksAndASign", "   -1.25\n", -1.25f, "    9,-1.250000E+00,   -1.25\n\n", 9},
+    {"QueryWithoutAReplyGivesZero", "", 0.0f, "    0,0.000000E+00,\n", 0},
+    {"LongReplyIsCutAt999AndStillTerminated", "42" + std::string(1500, 'x'), 42.0f,
+     "  999,4.200000E+01,42" + std::string(997, 'x') + "\n", 999},
+};
+
+class ScopeQuery : public ScopeTest, public ::testing::WithParamInterface<QueryCase> {};
+void PrintTo(const QueryCase &c, std::ostream *os) { *os << c.name; }
+
+TEST_P(ScopeQuery, ValueLogAndRead)
 {
-    fakePort::queue("2.500e-06\n");
+    const QueryCase &c = GetParam();
+    fakePort::queue(c.reply);
     float v = 0;
     std::string log = logOf([&] { v = scopeQuery(9, ":TIM:SCAL?\n"); });
-    EXPECT_FLOAT_EQ(v, 2.5e-06f);
-    EXPECT_EQ(log, kSendBanner + "\n\r ScopeSendCmd: :TIM:SCAL?\n \n\r" + "   10,2.500000E-06,2.500e-06\n\n");
-    EXPECT_EQ(serialState.scopeQueryRead, 10u);
-    // one read of up to 999 bytes, after the 600-tick wait
+    EXPECT_EQ(v, c.value);
+    EXPECT_EQ(log, kSendBanner + "\n\r ScopeSendCmd: :TIM:SCAL?\n \n\r" + c.logTail);
+    EXPECT_EQ(serialState.scopeQueryRead, c.got);
     EXPECT_EQ(fakePort::readRequests(), std::vector<unsigned>{999});
 }
 
-TEST_F(ScopeCommand, QueryRepliesThatAreNoNumberGiveZero)
-{
-    const struct { std::string reply; float value; std::string logTail; } cases[] = {
-        {"ERR\n", 0.0f, "    4,0.000000E+00,ERR\n\n"},
-        {"   -1.25\n", -1.25f, "    9,-1.250000E+00,   -1.25\n\n"},
-        {"", 0.0f, "    0,0.000000E+00,\n"},
-    };
-    for (const auto &c : cases) {
-        openFakeCom9();
-        if (!c.reply.empty())
-            fakePort::queue(c.reply);
-        float v = 0;
-        std::string log = logOf([&] { v = scopeQuery(9, "Q?\n"); });
-        EXPECT_EQ(v, c.value) << c.reply;
-        EXPECT_EQ(log.substr(log.size() - c.logTail.size()), c.logTail) << c.reply;
-    }
-}
-
-TEST_F(ScopeCommand, LongReplyIsCutAt999AndStillTerminated)
-{
-    std::string reply = "42" + std::string(1500, 'x');
-    fakePort::queue(reply);
-    float v = 0;
-    std::string log = logOf([&] { v = scopeQuery(9, "Q?\n"); });
-    EXPECT_EQ(v, 42.0f);
-    EXPECT_EQ(serialState.scopeQueryRead, 999u);
-    std::string tail = "  999,4.200000E+01," + reply.substr(0, 999) + "\n";
-    EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-}
+INSTANTIATE_TEST_SUITE_P(ScopeCommand, ScopeQuery, ::testing::ValuesIn(kQueries),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ScopeCommand, ParseReplyNeverReadsPastWhatCame)
 {

@@ -11,19 +11,13 @@ namespace {
 
 class DualCapture : public ScopeTest {
 protected:
-    // Queues the instrument's three replies; one short of its full size ends in silence, two empty reads.
+    // Queues the instrument's three replies: the settings text and both sample blocks.
     void queueReplies(const std::string &settings, const std::vector<unsigned char> &b1,
                       const std::vector<unsigned char> &b2)
     {
-        auto reply = [](const std::vector<unsigned char> &bytes, size_t fullSize) {
-            if (!bytes.empty())
-                fakePort::queue(bytes);
-            for (int i = 0; bytes.size() < fullSize && i < 2; ++i)
-                fakePort::queue(std::string());
-        };
-        reply(std::vector<unsigned char>(settings.begin(), settings.end()), 700);
-        reply(b1, 8014);
-        reply(b2, 8014);
+        queueReply(std::vector<unsigned char>(settings.begin(), settings.end()), 700);
+        queueReply(b1, 8014);
+        queueReply(b2, 8014);
     }
     // The stored sample's settings and two ramps, queued; channel 2's block says `channel2`
     // and is cut to `block2Size` bytes.
@@ -63,7 +57,8 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
     EXPECT_EQ(access("op_scope.csv.tmp", F_OK), -1); // no temporary file left behind
 
     // the console: everything but the block-read count lines, which depend on chunking
-    std::string head = expectedSelfTestAndBanner() + " serial port COM9 connect OK \n\r serial port COM9 connect OK \n\r";
+    std::string head = expectedSelfTestAndBanner() + " serial port COM9 connect OK \n\r";
+    head += " serial port COM9 connect OK \n\r";
     EXPECT_EQ(withoutBlockReadLines(log), expectedCaptureRunLog(in).substr(head.size()));
     EXPECT_NE(log.find("count_rd: 678 countGot: 678 want: 700 loop: 2\n"), std::string::npos);
 }

@@ -22,6 +22,15 @@ inline std::vector<int16_t> ramp(int start, int step)
     return s;
 }
 
+// One reply of the instrument, queued; one short of `fullSize` ends in silence, two empty reads.
+inline void queueReply(const std::vector<unsigned char> &bytes, size_t fullSize)
+{
+    if (!bytes.empty())
+        fakePort::queue(bytes);
+    for (int i = 0; bytes.size() < fullSize && i < 2; ++i)
+        fakePort::queue(std::string());
+}
+
 inline std::string commandsSent()
 {
     std::vector<unsigned char> all = fakePort::written();
@@ -41,8 +50,7 @@ protected:
     }
     void TearDown() override
     {
-        if (chdir(home.c_str()) != 0)
-            ADD_FAILURE() << "cannot go back to " << home;
+        std::filesystem::current_path(home); // throws, failing the test, if it cannot
         removeTree(dir);
     }
     // Runs `call`; returns what it printed and keeps its standard error in `err`.

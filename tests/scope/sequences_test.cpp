@@ -3,6 +3,7 @@
 #include "capture_expect.h"
 #include "scope_fixture.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -81,9 +82,7 @@ TEST_F(SingleChannel, ShortBlockIsReported)
 {
     std::vector<unsigned char> block = sim::waveBlock(1, 1e-3f, ramp(0, 1));
     block.resize(100);
-    fakePort::queue(block);
-    fakePort::queue(std::string());
-    fakePort::queue(std::string());
+    queueReply(block, 8014);
     logOf([] { scopeReadAquire(9, '1'); });
     EXPECT_EQ(err, "scopecap: channel 1 sample block short: 100 of 8014 bytes\n");
     std::string csv = readFile("op_scope1.csv");
@@ -114,9 +113,7 @@ TEST_F(ScopeSequences, SweepSendsFortyDelaysInSinglePrecisionSteps)
                                         ":chan2:inv 1\r", "*idn?\r", "*lrn?\r", ":TRIG:FREQ?\r", ":DISP:WAV 0\r",
                                         ":SINGLE\r"}));
     std::vector<std::string> delays;
-    for (const std::string &c : sent)
-        if (c.rfind(":TIM:DEL ", 0) == 0)
-            delays.push_back(c);
+    std::ranges::copy_if(sent, std::back_inserter(delays), [](auto &c) { return c.starts_with(":TIM:DEL "); });
     ASSERT_EQ(delays.size(), 40u);
     EXPECT_EQ(delays.front(), ":TIM:DEL -3.0E-03\r\n");
     EXPECT_EQ(delays[1], ":TIM:DEL -2.9E-03\r\n");
