@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sys/stat.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -21,11 +21,8 @@ const std::string kVersion = SCOPECAP_VERSION;
 const std::string kDeb = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap_" + kVersion + "_amd64.deb";
 const std::string kZip = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap-" + kVersion + "-win64.zip";
 
-bool exists(const std::string &path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
+// A dangling link is there too.
+bool exists(const std::string &path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
 
 std::string missingPackage(const std::string &path)
 {
@@ -130,21 +127,19 @@ TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
         EXPECT_TRUE(exists(top + "/" + file)) << file;
     std::string readme = readFile(top + "/README.txt");
     EXPECT_NE(readme.find("scopecap " + kVersion), std::string::npos);
-    size_t lines = (size_t)std::count(readme.begin(), readme.end(), '\n');
-    size_t windowsLines = 0;
-    for (size_t at = readme.find("\r\n"); at != std::string::npos; at = readme.find("\r\n", at + 2))
-        ++windowsLines;
-    EXPECT_GT(lines, 10u);
-    EXPECT_EQ(windowsLines, lines) << "README.txt needs Windows line ends";
+    EXPECT_GT(std::count(readme.begin(), readme.end(), '\n'), 10);
+    std::string unixText = readme;
+    std::erase(unixText, '\r');
+    EXPECT_EQ(lineEnds(unixText, kWindowsStyle), readme) << "README.txt needs Windows line ends";
 
     std::string whyNot = sharedWinePrefix().prepare();
     if (!whyNot.empty()) {
         removeTree(dir);
         GTEST_SKIP() << "Wine cannot start here: " << whyNot;
     }
-    EXPECT_EQ(sharedWinePrefix().run(top + "/isscheck.exe", {"--version"}, dir).out, "isscheck " + kVersion + "\r\n");
+    EXPECT_EQ(sharedWinePrefix().run({top + "/isscheck.exe", "--version"}, dir).out, "isscheck " + kVersion + "\r\n");
 
-    ProgramRun capture = sharedWinePrefix().runWithBench("scope", {"--quiet"}, top + "/scopecap.exe", {}, dir);
+    ProgramRun capture = sharedWinePrefix().runWithBench("scope", {"--quiet"}, {top + "/scopecap.exe"}, dir);
     EXPECT_EQ(capture.err.find("scopecap:"), std::string::npos) << capture.err;
     expectCapture(dir, capture, kWindowsStyle);
     removeTree(dir);

@@ -23,7 +23,7 @@ TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
 {
     const std::string log = work_ + "/adapter.log";
     ProgramRun run =
-        sharedWinePrefix().runWithBench("iss", {"--serial", "0912345", "--log", log}, exe_, {"info"}, work_);
+        sharedWinePrefix().runWithBench("iss", {"--serial", "0912345", "--log", log}, {exe_, "info"}, work_);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     char version[64];
     // module id, firmware, and the mode at power-up (I/O mode)
@@ -43,7 +43,7 @@ TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
 {
     const std::string log = work_ + "/adapter.log";
     ProgramRun run =
-        sharedWinePrefix().runWithBench("iss", {"--log", log}, exe_, {"leds"}, work_, std::chrono::seconds(300));
+        sharedWinePrefix().runWithBench("iss", {"--log", log}, {exe_, "leds"}, work_, std::chrono::seconds(300));
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err.find("isscheck:"), std::string::npos) << run.err;
 

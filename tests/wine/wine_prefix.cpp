@@ -2,19 +2,11 @@
 
 #include "bench_process.h"
 
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
-#include <stdlib.h>
 #include <sys/file.h>
-#include <unistd.h>
-
-#ifndef SCOPECAP_WINDOWS_BUILD_DIR
-#error "SCOPECAP_WINDOWS_BUILD_DIR must name the cross build"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -23,16 +15,6 @@ namespace {
 // Written once wineboot has made the prefix; without it a prefix is a leftover
 // of an interrupted boot and is made again.
 const char kReadyStamp[] = ".scopecap-ready";
-
-std::string findOnPath(const std::string &name)
-{
-    const char *path = getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
-            return dir + "/" + name;
-    return "";
-}
 
 std::string lastLines(const std::string &text, size_t count)
 {
@@ -50,40 +32,26 @@ std::string failure(const std::string &what, const ProgramRun &run)
 
 } // namespace
 
-std::string windowsBuildDir() { return SCOPECAP_WINDOWS_BUILD_DIR; }
-
-std::string windowsProgram(const std::string &relativePath)
-{
-    std::string path = windowsBuildDir() + "/" + relativePath;
-    return fs::exists(path) ? path : "";
-}
-
-WinePrefix::WinePrefix(std::string path)
-    : path_(std::move(path)), wineBin_(findOnPath("wine")), wineserverBin_(findOnPath("wineserver"))
+WinePrefix::WinePrefix(std::string path) : path_(std::move(path))
 {
     fs::create_directories(fs::path(path_).parent_path());
+    // held until this process ends; not passed on to Wine, whose server outlives its programs
     std::string lockPath = path_ + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0)
+    int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0)
         throw std::runtime_error("cannot lock " + lockPath);
 }
 
-WinePrefix::~WinePrefix()
-{
-    if (lockFd_ >= 0)
-        close(lockFd_); // releases the lock
-}
-
-ProgramRun WinePrefix::wine(const std::vector<std::string> &args, const std::string &workDir,
-                            std::chrono::seconds limit)
+ProgramRun WinePrefix::run(const std::vector<std::string> &commandLine, const std::string &workDir,
+                           std::chrono::seconds limit)
 {
     // The Wine server starts with the first program and outlives it by a few
     // seconds, keeping the standard error it inherited (and writing its own notes
     // there as it ends). Standard error goes through a file, so a run ends with
     // its program and holds only what the program wrote.
     std::string errFile = path_ + ".stderr";
-    std::vector<std::string> shArgs{"-c", "exec \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh", wineBin_};
-    shArgs.insert(shArgs.end(), args.begin(), args.end());
+    std::vector<std::string> shArgs{"-c", "exec wine \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh"};
+    shArgs.insert(shArgs.end(), commandLine.begin(), commandLine.end());
     // a bare prefix: no Mono or Gecko installer, and Wine's own messages off
     std::map<std::string, std::string> env = {{"WINEPREFIX", path_},
                                               {"WINEDEBUG", "-all"},
@@ -98,31 +66,28 @@ std::string WinePrefix::settle(const std::string &what, const ProgramRun &run)
 {
     if (run.exitStatus != 0)
         return failure(what, run);
-    ProgramRun server = runProgram(wineserverBin_, {"-w"}, {{"WINEPREFIX", path_}}, "", std::chrono::seconds(60));
+    ProgramRun server = runProgram("/bin/sh", {"-c", "exec wineserver -w"}, {{"WINEPREFIX", path_}}, "",
+                                  std::chrono::seconds(60));
     return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
 }
 
 std::string WinePrefix::prepare()
 {
-    if (wineBin_.empty())
-        return "Wine is not installed (no wine on PATH)";
-    if (wineserverBin_.empty())
-        return "Wine is not installed (no wineserver on PATH)";
+    if (runProgram("/bin/sh", {"-c", "command -v wine && command -v wineserver"}).exitStatus != 0)
+        return "Wine is not installed (no wine or no wineserver on PATH)";
     if (fs::exists(path_ + "/" + kReadyStamp) && fs::exists(path_ + "/system.reg"))
         return "";
 
     removeTree(path_);
-    auto start = std::chrono::steady_clock::now();
-    ProgramRun boot = wine({"wineboot", "-i"}, "", std::chrono::seconds(300));
+    ProgramRun boot = run({"wineboot", "-i"}, "", std::chrono::seconds(300));
     if (boot.timedOut)
         return "wineboot -i did not finish within 300 s: " + lastLines(boot.err, 3);
     if (std::string error = settle("wineboot -i", boot); !error.empty())
         return error;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!fs::exists(path_ + "/system.reg"))
         return "wineboot -i made no registry in " + path_;
-    writeFile(path_ + "/" + kReadyStamp, std::to_string(seconds) + " s\n");
-    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), seconds);
+    writeFile(path_ + "/" + kReadyStamp, std::to_string(boot.seconds) + " s\n");
+    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), boot.seconds);
     return "";
 }
 
@@ -149,9 +114,9 @@ std::string WinePrefix::mapCom9(const std::string &unixPath)
         return "";
     const std::string key = "HKLM\\Software\\Wine\\Ports";
     ProgramRun reg = unixPath.empty()
-                         ? wine({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
-                         : wine({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
-                                std::chrono::seconds(60));
+                         ? run({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
+                         : run({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
+                               std::chrono::seconds(60));
     if (std::string error = settle("wine reg", reg); !error.empty())
         return error;
     if (com9Mapping() != unixPath)
@@ -159,26 +124,19 @@ std::string WinePrefix::mapCom9(const std::string &unixPath)
     return "";
 }
 
-ProgramRun WinePrefix::run(const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
-                           std::chrono::seconds limit)
-{
-    std::vector<std::string> wineArgs{exe};
-    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
-    return wine(wineArgs, workDir, limit);
-}
-
 ProgramRun WinePrefix::runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
-                                    const std::string &exe, const std::vector<std::string> &args,
-                                    const std::string &workDir, std::chrono::seconds limit)
+                                    const std::vector<std::string> &commandLine, const std::string &workDir,
+                                    std::chrono::seconds limit)
 {
     if (std::string error = mapCom9(wineCom9Link()); !error.empty()) {
         ADD_FAILURE() << "COM9 not mapped: " << error;
         return {};
     }
     BenchProcess bench(personality, wineCom9Link(), benchArgs);
-    ProgramRun run = this->run(exe, args, workDir, limit);
+    ProgramRun run = this->run(commandLine, workDir, limit);
     EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    fprintf(stderr, "%s %s run: %.1f s\n", exe.c_str(), args.empty() ? "" : args[0].c_str(), run.seconds);
+    fprintf(stderr, "%s %s run: %.1f s\n", commandLine[0].c_str(), commandLine.size() > 1 ? commandLine[1].c_str() : "",
+            run.seconds);
     return run;
 }
 
