@@ -94,18 +94,14 @@ std::string WinePrefix::prepare()
 std::string WinePrefix::com9Mapping() const
 {
     // the server writes the registry out when it ends, and every change here waits for that
-    std::vector<std::string> lines = splitLines(readFile(path_ + "/system.reg"));
-    bool inPorts = false;
-    for (const std::string &line : lines) {
-        if (!line.empty() && line[0] == '[') {
-            inPorts = line.rfind("[Software\\\\Wine\\\\Ports]", 0) == 0;
-            continue;
-        }
-        const std::string key = "\"COM9\"=\"";
-        if (inPorts && line.rfind(key, 0) == 0 && line.size() > key.size() && line.back() == '"')
-            return line.substr(key.size(), line.size() - key.size() - 1);
-    }
-    return "";
+    const std::string reg = readFile(path_ + "/system.reg");
+    const std::string key = "\n\"COM9\"=\"";
+    size_t ports = reg.find("\n[Software\\\\Wine\\\\Ports]");
+    size_t value = reg.find(key, ports);
+    if (ports == std::string::npos || value == std::string::npos || value > reg.find("\n[", ports + 1))
+        return "";
+    value += key.size();
+    return reg.substr(value, reg.find("\"\n", value) - value);
 }
 
 std::string WinePrefix::mapCom9(const std::string &unixPath)
