@@ -126,14 +126,14 @@ TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
     std::erase(unixText, '\r');
     EXPECT_EQ(lineEnds(unixText, kWindowsStyle), readme) << "README.txt needs Windows line ends";
 
-    std::string whyNot = sharedWinePrefix().prepare();
+    std::string whyNot = wine::prepare();
     if (!whyNot.empty()) {
         removeTree(dir);
         GTEST_SKIP() << "Wine cannot start here: " << whyNot;
     }
-    EXPECT_EQ(sharedWinePrefix().run({top + "/isscheck.exe", "--version"}, dir).out, "isscheck " + kVersion + "\r\n");
+    EXPECT_EQ(wine::run({top + "/isscheck.exe", "--version"}, dir).out, "isscheck " + kVersion + "\r\n");
 
-    ProgramRun capture = sharedWinePrefix().runWithBench("scope", {"--quiet"}, {top + "/scopecap.exe"}, dir);
+    ProgramRun capture = wine::runWithBench("scope", {"--quiet"}, {top + "/scopecap.exe"}, dir);
     EXPECT_EQ(capture.err.find("scopecap:"), std::string::npos) << capture.err;
     expectCapture(dir, capture, kWindowsStyle);
     removeTree(dir);

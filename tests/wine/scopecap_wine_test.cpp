@@ -53,7 +53,7 @@ protected:
     ProgramRun captureWith(std::vector<std::string> benchArgs)
     {
         benchArgs.insert(benchArgs.end(), {"--log", work_ + "/commands.log"});
-        return sharedWinePrefix().runWithBench("scope", benchArgs, {exe_}, work_);
+        return wine::runWithBench("scope", benchArgs, {exe_}, work_);
     }
 
     // Both files and the log as the native end-to-end test expects them, in the
@@ -76,8 +76,8 @@ protected:
 TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 {
     // COM9 not mapped at all: the Windows port does not exist
-    ASSERT_EQ(sharedWinePrefix().mapCom9(""), "");
-    ProgramRun run = sharedWinePrefix().run({exe_}, work_);
+    ASSERT_EQ(wine::mapCom9(""), "");
+    ProgramRun run = wine::run({exe_}, work_);
     std::cerr << "no-port run: " << run.seconds << " s\n";
 
     EXPECT_EQ(run.exitStatus, 1) << run.err;

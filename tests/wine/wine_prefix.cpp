@@ -30,71 +30,27 @@ std::string failure(const std::string &what, const ProgramRun &run)
     return what + " failed (exit " + std::to_string(run.exitStatus) + "): " + lastLines(run.err, 3);
 }
 
-} // namespace
-
-WinePrefix::WinePrefix(std::string path) : path_(std::move(path))
+// <native build>/wine/prefix, locked on first use and held until this process ends
+const std::string &prefixPath()
 {
-    fs::create_directories(fs::path(path_).parent_path());
-    // held until this process ends; not passed on to Wine, whose server outlives its programs
-    std::string lockPath = path_ + ".lock";
-    int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX) != 0)
-        throw std::runtime_error("cannot lock " + lockPath);
+    static const std::string path = [] {
+        std::string prefix = buildDir() + "/wine/prefix";
+        fs::create_directories(fs::path(prefix).parent_path());
+        // not passed on to Wine, whose server outlives its programs
+        std::string lockPath = prefix + ".lock";
+        int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (lock < 0 || flock(lock, LOCK_EX) != 0)
+            throw std::runtime_error("cannot lock " + lockPath);
+        return prefix;
+    }();
+    return path;
 }
 
-ProgramRun WinePrefix::run(const std::vector<std::string> &commandLine, const std::string &workDir,
-                           std::chrono::seconds limit)
-{
-    // The Wine server starts with the first program and outlives it by a few
-    // seconds, keeping the standard error it inherited (and writing its own notes
-    // there as it ends). Standard error goes through a file, so a run ends with
-    // its program and holds only what the program wrote.
-    std::string errFile = path_ + ".stderr";
-    std::vector<std::string> shArgs{"-c", "exec wine \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh"};
-    shArgs.insert(shArgs.end(), commandLine.begin(), commandLine.end());
-    // a bare prefix: no Mono or Gecko installer, and Wine's own messages off
-    std::map<std::string, std::string> env = {{"WINEPREFIX", path_},
-                                              {"WINEDEBUG", "-all"},
-                                              {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                              {"SCOPECAP_WINE_STDERR", errFile}};
-    ProgramRun run = runProgram("/bin/sh", shArgs, env, workDir, limit);
-    run.err = readFile(errFile);
-    return run;
-}
-
-std::string WinePrefix::settle(const std::string &what, const ProgramRun &run)
-{
-    if (run.exitStatus != 0)
-        return failure(what, run);
-    ProgramRun server = runProgram("/bin/sh", {"-c", "exec wineserver -w"}, {{"WINEPREFIX", path_}}, "",
-                                  std::chrono::seconds(60));
-    return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
-}
-
-std::string WinePrefix::prepare()
-{
-    if (runProgram("/bin/sh", {"-c", "command -v wine && command -v wineserver"}).exitStatus != 0)
-        return "Wine is not installed (no wine or no wineserver on PATH)";
-    if (fs::exists(path_ + "/" + kReadyStamp) && fs::exists(path_ + "/system.reg"))
-        return "";
-
-    removeTree(path_);
-    ProgramRun boot = run({"wineboot", "-i"}, "", std::chrono::seconds(300));
-    if (boot.timedOut)
-        return "wineboot -i did not finish within 300 s: " + lastLines(boot.err, 3);
-    if (std::string error = settle("wineboot -i", boot); !error.empty())
-        return error;
-    if (!fs::exists(path_ + "/system.reg"))
-        return "wineboot -i made no registry in " + path_;
-    writeFile(path_ + "/" + kReadyStamp, std::to_string(boot.seconds) + " s\n");
-    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), boot.seconds);
-    return "";
-}
-
-std::string WinePrefix::com9Mapping() const
+// The COM9 mapping the registry holds now ("" for none).
+std::string com9Mapping()
 {
     // the server writes the registry out when it ends, and every change here waits for that
-    const std::string reg = readFile(path_ + "/system.reg");
+    const std::string reg = readFile(prefixPath() + "/system.reg");
     const std::string key = "\n\"COM9\"=\"";
     size_t ports = reg.find("\n[Software\\\\Wine\\\\Ports]");
     size_t value = reg.find(key, ports);
@@ -104,7 +60,60 @@ std::string WinePrefix::com9Mapping() const
     return reg.substr(value, reg.find("\"\n", value) - value);
 }
 
-std::string WinePrefix::mapCom9(const std::string &unixPath)
+// "" when `run` succeeded and the Wine server has ended (the registry written), else why not.
+std::string settle(const std::string &what, const ProgramRun &run)
+{
+    if (run.exitStatus != 0)
+        return failure(what, run);
+    ProgramRun server = runProgram("/bin/sh", {"-c", "exec wineserver -w"}, {{"WINEPREFIX", prefixPath()}}, "",
+                                   std::chrono::seconds(60));
+    return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
+}
+
+} // namespace
+
+namespace wine {
+
+ProgramRun run(const std::vector<std::string> &commandLine, const std::string &workDir, std::chrono::seconds limit)
+{
+    // The Wine server starts with the first program and outlives it by a few
+    // seconds, keeping the standard error it inherited (and writing its own notes
+    // there as it ends). Standard error goes through a file, so a run ends with
+    // its program and holds only what the program wrote.
+    std::string errFile = prefixPath() + ".stderr";
+    std::vector<std::string> shArgs{"-c", "exec wine \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh"};
+    shArgs.insert(shArgs.end(), commandLine.begin(), commandLine.end());
+    // a bare prefix: no Mono or Gecko installer, and Wine's own messages off
+    std::map<std::string, std::string> env = {{"WINEPREFIX", prefixPath()},
+                                              {"WINEDEBUG", "-all"},
+                                              {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                              {"SCOPECAP_WINE_STDERR", errFile}};
+    ProgramRun result = runProgram("/bin/sh", shArgs, env, workDir, limit);
+    result.err = readFile(errFile);
+    return result;
+}
+
+std::string prepare()
+{
+    if (runProgram("/bin/sh", {"-c", "command -v wine && command -v wineserver"}).exitStatus != 0)
+        return "Wine is not installed (no wine or no wineserver on PATH)";
+    if (fs::exists(prefixPath() + "/" + kReadyStamp) && fs::exists(prefixPath() + "/system.reg"))
+        return "";
+
+    removeTree(prefixPath());
+    ProgramRun boot = run({"wineboot", "-i"}, "", std::chrono::seconds(300));
+    if (boot.timedOut)
+        return "wineboot -i did not finish within 300 s: " + lastLines(boot.err, 3);
+    if (std::string error = settle("wineboot -i", boot); !error.empty())
+        return error;
+    if (!fs::exists(prefixPath() + "/system.reg"))
+        return "wineboot -i made no registry in " + prefixPath();
+    writeFile(prefixPath() + "/" + kReadyStamp, std::to_string(boot.seconds) + " s\n");
+    fprintf(stderr, "wineboot -i made %s in %.1f s\n", prefixPath().c_str(), boot.seconds);
+    return "";
+}
+
+std::string mapCom9(const std::string &unixPath)
 {
     if (com9Mapping() == unixPath)
         return "";
@@ -120,26 +129,21 @@ std::string WinePrefix::mapCom9(const std::string &unixPath)
     return "";
 }
 
-ProgramRun WinePrefix::runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
-                                    const std::vector<std::string> &commandLine, const std::string &workDir,
-                                    std::chrono::seconds limit)
+ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
+                        const std::vector<std::string> &commandLine, const std::string &workDir,
+                        std::chrono::seconds limit)
 {
-    if (std::string error = mapCom9(wineCom9Link()); !error.empty()) {
+    const std::string link = buildDir() + "/wine/com9"; // where the bench answers
+    if (std::string error = mapCom9(link); !error.empty()) {
         ADD_FAILURE() << "COM9 not mapped: " << error;
         return {};
     }
-    BenchProcess bench(personality, wineCom9Link(), benchArgs);
-    ProgramRun run = this->run(commandLine, workDir, limit);
+    BenchProcess bench(personality, link, benchArgs);
+    ProgramRun result = run(commandLine, workDir, limit);
     EXPECT_EQ(bench.stop(), 0) << bench.errors();
     fprintf(stderr, "%s %s run: %.1f s\n", commandLine[0].c_str(), commandLine.size() > 1 ? commandLine[1].c_str() : "",
-            run.seconds);
-    return run;
+            result.seconds);
+    return result;
 }
 
-WinePrefix &sharedWinePrefix()
-{
-    static WinePrefix prefix(buildDir() + "/wine/prefix");
-    return prefix;
-}
-
-std::string wineCom9Link() { return buildDir() + "/wine/com9"; }
+} // namespace wine
