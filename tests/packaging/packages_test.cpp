@@ -40,19 +40,11 @@ void expectCapture(const std::string &dir, const ProgramRun &run, const RuntimeS
     expectCaptureLog(run.out, in, style);
 }
 
-// Paths the package holds, from its own listing ("./usr/bin/scopecap" -> "/usr/bin/scopecap").
+// Paths the package holds, from its own listing ("./usr/bin/" -> "/usr/bin"; "./" left out).
 std::vector<std::string> packagePaths()
 {
-    std::vector<std::string> paths;
-    for (std::string line : splitLines(sh("dpkg-deb --fsys-tarfile '" + kDeb + "' | tar -t").out)) {
-        if (line.rfind("./", 0) == 0)
-            line.erase(0, 1);
-        if (line.size() > 1 && line.back() == '/')
-            line.pop_back();
-        if (line != "/")
-            paths.push_back(line);
-    }
-    return paths;
+    std::string listing = "dpkg-deb --fsys-tarfile '" + kDeb + "' | tar -t";
+    return splitLines(sh(listing + " | sed -e 's,^\\./,/,' -e 's,/$,,' | grep .").out);
 }
 
 // Removes the package, whole or half installed, when a failed check leaves it there
