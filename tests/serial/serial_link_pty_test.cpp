@@ -42,13 +42,13 @@ TEST_F(SerialLinkPty, OpensWithTheLineSettingsAndTimeouts)
 
 TEST_F(SerialLinkPty, ParityAndDataBitsCharacters)
 {
-    for (const LineChars &c : kLineChars) {
+    for (auto [bits, parity, byteSize, parityCode] : kLineChars) {
         closeComPort(9);
-        auto [h, log] = openLogged(9, c.bits, c.parity);
-        ASSERT_NE(h, nullptr) << log << c.bits << c.parity;
+        auto [h, log] = openLogged(9, bits, parity);
+        ASSERT_NE(h, nullptr) << log << bits << parity;
         DCB dcb;
         ASSERT_TRUE(GetCommState(h, &dcb));
-        EXPECT_EQ(lineOf(dcb), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
+        EXPECT_EQ(lineOf(dcb), programLine(byteSize, parityCode)) << bits << parity;
     }
 }
 
