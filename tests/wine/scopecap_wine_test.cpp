@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iostream>
 
 namespace {
 
@@ -78,7 +77,7 @@ TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
     // COM9 not mapped at all: the Windows port does not exist
     ASSERT_EQ(wine::mapCom9(""), "");
     ProgramRun run = wine::run({exe_}, work_);
-    std::cerr << "no-port run: " << run.seconds << " s\n";
+    fprintf(stderr, "no-port run: %.1f s\n", run.seconds);
 
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     // ERROR_FILE_NOT_FOUND, as Windows reports a COM port that is not there
