@@ -34,13 +34,10 @@ inline std::tuple<unsigned, unsigned, unsigned, unsigned, unsigned> timeoutsOf(c
 }
 const auto kProgramTimeouts = std::tuple(100u, 100u, 1u, 5u, 1u);
 
-// Only '7' and an upper-case 'E' or 'O' change anything; every other character
-// gives 8 bits and no parity.
-struct LineChars {
-    char bits, parity;
-    int byteSize, parityCode;
-};
-inline const LineChars kLineChars[] = {
+// The data-bits and parity characters, and the byte size and parity they give: only
+// '7' and an upper-case 'E' or 'O' change anything; every other character gives 8 bits
+// and no parity.
+inline const std::tuple<char, char, int, int> kLineChars[] = {
     {'7', 'O', 7, ODDPARITY}, {'7', 'E', 7, EVENPARITY}, {'8', 'O', 8, ODDPARITY}, {'8', 'N', 8, NOPARITY},
     {'9', '1', 8, NOPARITY},  {'x', 'N', 8, NOPARITY},   {'7', 'e', 7, NOPARITY},  {'7', '5', 7, NOPARITY},
 };

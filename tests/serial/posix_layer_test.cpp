@@ -118,12 +118,11 @@ TEST_F(PosixLayer, ReadWithNothingArrivingEndsAtTheTotalDeadline)
 
 TEST_F(PosixLayer, ReadEndsAtTheIntervalAfterABurstNotAtTheTotal)
 {
-    std::thread peer([&] {
+    std::jthread peer([&] {
         std::this_thread::sleep_for(50ms);
         pty.write(std::string(5, 'x'));
     });
     Read r = read(2000); // the total for 2000 bytes: 2.1 s
-    peer.join();
     EXPECT_EQ(r.result(), std::tuple(TRUE, 5u, "xxxxx"));
     EXPECT_GE(r.ms, 140);
     EXPECT_LT(r.ms, 1200);
@@ -131,12 +130,11 @@ TEST_F(PosixLayer, ReadEndsAtTheIntervalAfterABurstNotAtTheTotal)
 
 TEST_F(PosixLayer, IntervalStartsOnlyWithTheFirstByte)
 {
-    std::thread peer([&] {
+    std::jthread peer([&] {
         std::this_thread::sleep_for(400ms); // well past one interval
         pty.write("late");
     });
     Read r = read(1500); // the total for 1500 bytes: 1.6 s
-    peer.join();
     EXPECT_EQ(r.result(), std::tuple(TRUE, 4u, "late"));
 }
 
@@ -163,12 +161,11 @@ TEST_F(PosixLayer, WriteDeliversEveryByte)
 TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
 {
     setTimeouts(100, 3000, 1);
-    std::thread peer([&] {
+    std::jthread peer([&] {
         std::this_thread::sleep_for(100ms);
         pty.closeMaster();
     });
     Read r = read(16);
-    peer.join();
     EXPECT_EQ(r.result(), std::tuple(FALSE, 0u, ""));
     EXPECT_LT(r.ms, 2000);
     // and again at once: a pulled cable does not cost a time-out per read
@@ -180,13 +177,12 @@ TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)
 TEST_F(PosixLayer, HangUpAfterSomeBytesReturnsThem)
 {
     setTimeouts(1000, 3000, 1);
-    std::thread peer([&] {
+    std::jthread peer([&] {
         pty.write("abc");
         std::this_thread::sleep_for(100ms);
         pty.closeMaster();
     });
     Read r = read(16);
-    peer.join();
     EXPECT_EQ(r.result(), std::tuple(TRUE, 3u, "abc"));
 }
 

@@ -42,13 +42,13 @@ TEST_F(SerialLinkPty, OpensWithTheLineSettingsAndTimeouts)
 
 TEST_F(SerialLinkPty, ParityAndDataBitsCharacters)
 {
-    for (const LineChars &c : kLineChars) {
+    for (auto [bits, parity, byteSize, parityCode] : kLineChars) {
         closeComPort(9);
-        auto [h, log] = openLogged(9, c.bits, c.parity);
-        ASSERT_NE(h, nullptr) << log << c.bits << c.parity;
+        auto [h, log] = openLogged(9, bits, parity);
+        ASSERT_NE(h, nullptr) << log << bits << parity;
         DCB dcb;
         ASSERT_TRUE(GetCommState(h, &dcb));
-        EXPECT_EQ(lineOf(dcb), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
+        EXPECT_EQ(lineOf(dcb), programLine(byteSize, parityCode)) << bits << parity;
     }
 }
 
@@ -91,18 +91,16 @@ TEST_F(SerialLinkPty, DataSilenceDataSilenceEndsAtTheSecondSilence)
     // want 1000: the first read ends 100 ms after piece A; the second waits out its
     // 1 s total and comes back empty; piece B lands well inside the third read's
     // 1 s window; the fourth read is the second empty one.
-    std::thread peer([&] {
+    std::jthread peer([&] {
         pty.write(std::string(100, 'A'));
         std::this_thread::sleep_for(1600ms);
         pty.write(std::string(50, 'B'));
     });
-    auto block = readBlockLogged(1000);
-    peer.join();
-    EXPECT_EQ(block, std::tuple(150u, std::string(100, 'A') + std::string(50, 'B'),
-                                "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
-                                "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
-                                "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
-                                "count_rd: 0 countGot: 150 want: 1000 loop: 0\n"));
+    EXPECT_EQ(readBlockLogged(1000), std::tuple(150u, std::string(100, 'A') + std::string(50, 'B'),
+                                                "count_rd: 100 countGot: 100 want: 1000 loop: 2\n"
+                                                "count_rd: 0 countGot: 100 want: 1000 loop: 1\n"
+                                                "count_rd: 50 countGot: 150 want: 1000 loop: 1\n"
+                                                "count_rd: 0 countGot: 150 want: 1000 loop: 0\n"));
 }
 
 TEST_F(SerialLinkPty, WantZeroCountsAsTwoEmptyReads)

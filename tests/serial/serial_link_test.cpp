@@ -68,10 +68,10 @@ TEST_F(SerialLink, SettingsMadeAndSettingsLeftAlone)
 
 TEST_F(SerialLink, DataBitsAndParityCharacters)
 {
-    for (const LineChars &c : kLineChars) {
+    for (auto [bits, parity, byteSize, parityCode] : kLineChars) {
         fakePort::reset();
-        openLogged(9, c.bits, c.parity);
-        EXPECT_EQ(lineOf(fakePort::lastCommState()), programLine(c.byteSize, c.parityCode)) << c.bits << c.parity;
+        openLogged(9, bits, parity);
+        EXPECT_EQ(lineOf(fakePort::lastCommState()), programLine(byteSize, parityCode)) << bits << parity;
     }
 }
 

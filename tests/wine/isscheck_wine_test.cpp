@@ -22,8 +22,7 @@ protected:
 TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
 {
     const std::string log = work_ + "/adapter.log";
-    ProgramRun run =
-        sharedWinePrefix().runWithBench("iss", {"--serial", "0912345", "--log", log}, exe_, {"info"}, work_);
+    ProgramRun run = wine::runWithBench("iss", {"--serial", "0912345", "--log", log}, {exe_, "info"}, work_);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     char version[64];
     // module id, firmware, and the mode at power-up (I/O mode)
@@ -42,8 +41,7 @@ TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
 TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
 {
     const std::string log = work_ + "/adapter.log";
-    ProgramRun run =
-        sharedWinePrefix().runWithBench("iss", {"--log", log}, exe_, {"leds"}, work_, std::chrono::seconds(300));
+    ProgramRun run = wine::runWithBench("iss", {"--log", log}, {exe_, "leds"}, work_, std::chrono::seconds(300));
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err.find("isscheck:"), std::string::npos) << run.err;
 

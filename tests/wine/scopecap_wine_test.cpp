@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iostream>
 
 namespace {
 
@@ -49,13 +48,11 @@ class ScopecapUnderWine : public WineProgramTest {
 protected:
     void SetUp() override { startWith("app/scopecap.exe"); }
 
-    ProgramRun runScopecap() { return sharedWinePrefix().run(exe_, {}, work_); }
-
     // A capture from `benchsim scope` with these options, its command log in work_.
     ProgramRun captureWith(std::vector<std::string> benchArgs)
     {
         benchArgs.insert(benchArgs.end(), {"--log", work_ + "/commands.log"});
-        return sharedWinePrefix().runWithBench("scope", benchArgs, exe_, {}, work_);
+        return wine::runWithBench("scope", benchArgs, {exe_}, work_);
     }
 
     // Both files and the log as the native end-to-end test expects them, in the
@@ -78,9 +75,9 @@ protected:
 TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 {
     // COM9 not mapped at all: the Windows port does not exist
-    ASSERT_EQ(sharedWinePrefix().mapCom9(""), "");
-    ProgramRun run = runScopecap();
-    std::cerr << "no-port run: " << run.seconds << " s\n";
+    ASSERT_EQ(wine::mapCom9(""), "");
+    ProgramRun run = wine::run({exe_}, work_);
+    fprintf(stderr, "no-port run: %.1f s\n", run.seconds);
 
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     // ERROR_FILE_NOT_FOUND, as Windows reports a COM port that is not there
@@ -145,13 +142,11 @@ TEST_F(ScopecapUnderWine, CablePulledMidBlockNamesTheLostPort)
     ProgramRun run = captureWith({"--hangup-after", "3000"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_LT(run.seconds, 30);
-    std::vector<std::string> lines;
-    for (const std::string &line : splitLines(run.err))
-        if (line.rfind("scopecap:", 0) == 0) // Wine adds its own diagnostics
-            lines.push_back(line.substr(0, line.find('\r'))); // the runtime's text mode ends lines "\r\n"
-    EXPECT_EQ(lines, (std::vector<std::string>{"scopecap: COM9 was lost (the device was removed): Not ready",
-                                                "scopecap: channel 1 sample block short: 3000 of 8014 bytes",
-                                                "scopecap: channel 2 sample block short: 0 of 8014 bytes"}));
+    // Wine adds its own diagnostics; the runtime's text mode ends lines "\r\n"
+    EXPECT_EQ(linesStartingWith(run.err, "scopecap:"),
+              (std::vector<std::string>{"scopecap: COM9 was lost (the device was removed): Not ready\r",
+                                        "scopecap: channel 1 sample block short: 3000 of 8014 bytes\r",
+                                        "scopecap: channel 2 sample block short: 0 of 8014 bytes\r"}));
 }
 
 } // namespace

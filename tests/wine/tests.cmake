@@ -10,7 +10,7 @@ if(NOT SCOPECAP_SANITIZE)
   # the prefix, COM9 and runs against benchsim, shared with the packaging tests
   add_library(wineprefix STATIC ${CMAKE_CURRENT_LIST_DIR}/wine_prefix.cpp)
   target_include_directories(wineprefix PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-  target_compile_definitions(wineprefix PRIVATE SCOPECAP_WINDOWS_BUILD_DIR="${SCOPECAP_WINDOWS_BUILD_DIR}")
+  target_compile_definitions(wineprefix PUBLIC SCOPECAP_WINDOWS_BUILD_DIR="${SCOPECAP_WINDOWS_BUILD_DIR}")
   target_link_libraries(wineprefix PUBLIC testsupport)
   add_dependencies(wineprefix benchsim)
 

@@ -2,19 +2,11 @@
 
 #include "bench_process.h"
 
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
-#include <stdlib.h>
 #include <sys/file.h>
-#include <unistd.h>
-
-#ifndef SCOPECAP_WINDOWS_BUILD_DIR
-#error "SCOPECAP_WINDOWS_BUILD_DIR must name the cross build"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -23,16 +15,6 @@ namespace {
 // Written once wineboot has made the prefix; without it a prefix is a leftover
 // of an interrupted boot and is made again.
 const char kReadyStamp[] = ".scopecap-ready";
-
-std::string findOnPath(const std::string &name)
-{
-    const char *path = getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
-            return dir + "/" + name;
-    return "";
-}
 
 std::string lastLines(const std::string &text, size_t count)
 {
@@ -48,110 +30,98 @@ std::string failure(const std::string &what, const ProgramRun &run)
     return what + " failed (exit " + std::to_string(run.exitStatus) + "): " + lastLines(run.err, 3);
 }
 
+// <native build>/wine/prefix, locked on first use and held until this process ends
+const std::string &prefixPath()
+{
+    static const std::string path = [] {
+        std::string prefix = buildDir() + "/wine/prefix";
+        fs::create_directories(fs::path(prefix).parent_path());
+        // not passed on to Wine, whose server outlives its programs
+        std::string lockPath = prefix + ".lock";
+        int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (lock < 0 || flock(lock, LOCK_EX) != 0)
+            throw std::runtime_error("cannot lock " + lockPath);
+        return prefix;
+    }();
+    return path;
+}
+
+// The COM9 mapping the registry holds now ("" for none).
+std::string com9Mapping()
+{
+    // the server writes the registry out when it ends, and every change here waits for that
+    const std::string reg = readFile(prefixPath() + "/system.reg");
+    const std::string key = "\n\"COM9\"=\"";
+    size_t ports = reg.find("\n[Software\\\\Wine\\\\Ports]");
+    size_t value = reg.find(key, ports);
+    if (ports == std::string::npos || value == std::string::npos || value > reg.find("\n[", ports + 1))
+        return "";
+    value += key.size();
+    return reg.substr(value, reg.find("\"\n", value) - value);
+}
+
+// "" when `run` succeeded and the Wine server has ended (the registry written), else why not.
+std::string settle(const std::string &what, const ProgramRun &run)
+{
+    if (run.exitStatus != 0)
+        return failure(what, run);
+    ProgramRun server = runProgram("/bin/sh", {"-c", "exec wineserver -w"}, {{"WINEPREFIX", prefixPath()}}, "",
+                                   std::chrono::seconds(60));
+    return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
+}
+
 } // namespace
 
-std::string windowsBuildDir() { return SCOPECAP_WINDOWS_BUILD_DIR; }
+namespace wine {
 
-std::string windowsProgram(const std::string &relativePath)
-{
-    std::string path = windowsBuildDir() + "/" + relativePath;
-    return fs::exists(path) ? path : "";
-}
-
-WinePrefix::WinePrefix(std::string path)
-    : path_(std::move(path)), wineBin_(findOnPath("wine")), wineserverBin_(findOnPath("wineserver"))
-{
-    fs::create_directories(fs::path(path_).parent_path());
-    std::string lockPath = path_ + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0)
-        throw std::runtime_error("cannot lock " + lockPath);
-}
-
-WinePrefix::~WinePrefix()
-{
-    if (lockFd_ >= 0)
-        close(lockFd_); // releases the lock
-}
-
-ProgramRun WinePrefix::wine(const std::vector<std::string> &args, const std::string &workDir,
-                            std::chrono::seconds limit)
+ProgramRun run(const std::vector<std::string> &commandLine, const std::string &workDir, std::chrono::seconds limit)
 {
     // The Wine server starts with the first program and outlives it by a few
     // seconds, keeping the standard error it inherited (and writing its own notes
     // there as it ends). Standard error goes through a file, so a run ends with
     // its program and holds only what the program wrote.
-    std::string errFile = path_ + ".stderr";
-    std::vector<std::string> shArgs{"-c", "exec \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh", wineBin_};
-    shArgs.insert(shArgs.end(), args.begin(), args.end());
+    std::string errFile = prefixPath() + ".stderr";
+    std::vector<std::string> shArgs{"-c", "exec wine \"$@\" 2>\"$SCOPECAP_WINE_STDERR\"", "sh"};
+    shArgs.insert(shArgs.end(), commandLine.begin(), commandLine.end());
     // a bare prefix: no Mono or Gecko installer, and Wine's own messages off
-    std::map<std::string, std::string> env = {{"WINEPREFIX", path_},
+    std::map<std::string, std::string> env = {{"WINEPREFIX", prefixPath()},
                                               {"WINEDEBUG", "-all"},
                                               {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                                               {"SCOPECAP_WINE_STDERR", errFile}};
-    ProgramRun run = runProgram("/bin/sh", shArgs, env, workDir, limit);
-    run.err = readFile(errFile);
-    return run;
+    ProgramRun result = runProgram("/bin/sh", shArgs, env, workDir, limit);
+    result.err = readFile(errFile);
+    return result;
 }
 
-std::string WinePrefix::settle(const std::string &what, const ProgramRun &run)
+std::string prepare()
 {
-    if (run.exitStatus != 0)
-        return failure(what, run);
-    ProgramRun server = runProgram(wineserverBin_, {"-w"}, {{"WINEPREFIX", path_}}, "", std::chrono::seconds(60));
-    return server.exitStatus == 0 ? "" : failure("wineserver -w", server);
-}
-
-std::string WinePrefix::prepare()
-{
-    if (wineBin_.empty())
-        return "Wine is not installed (no wine on PATH)";
-    if (wineserverBin_.empty())
-        return "Wine is not installed (no wineserver on PATH)";
-    if (fs::exists(path_ + "/" + kReadyStamp) && fs::exists(path_ + "/system.reg"))
+    if (runProgram("/bin/sh", {"-c", "command -v wine && command -v wineserver"}).exitStatus != 0)
+        return "Wine is not installed (no wine or no wineserver on PATH)";
+    if (fs::exists(prefixPath() + "/" + kReadyStamp) && fs::exists(prefixPath() + "/system.reg"))
         return "";
 
-    removeTree(path_);
-    auto start = std::chrono::steady_clock::now();
-    ProgramRun boot = wine({"wineboot", "-i"}, "", std::chrono::seconds(300));
+    removeTree(prefixPath());
+    ProgramRun boot = run({"wineboot", "-i"}, "", std::chrono::seconds(300));
     if (boot.timedOut)
         return "wineboot -i did not finish within 300 s: " + lastLines(boot.err, 3);
     if (std::string error = settle("wineboot -i", boot); !error.empty())
         return error;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!fs::exists(path_ + "/system.reg"))
-        return "wineboot -i made no registry in " + path_;
-    writeFile(path_ + "/" + kReadyStamp, std::to_string(seconds) + " s\n");
-    fprintf(stderr, "wineboot -i made %s in %.1f s\n", path_.c_str(), seconds);
+    if (!fs::exists(prefixPath() + "/system.reg"))
+        return "wineboot -i made no registry in " + prefixPath();
+    writeFile(prefixPath() + "/" + kReadyStamp, std::to_string(boot.seconds) + " s\n");
+    fprintf(stderr, "wineboot -i made %s in %.1f s\n", prefixPath().c_str(), boot.seconds);
     return "";
 }
 
-std::string WinePrefix::com9Mapping() const
-{
-    // the server writes the registry out when it ends, and every change here waits for that
-    std::vector<std::string> lines = splitLines(readFile(path_ + "/system.reg"));
-    bool inPorts = false;
-    for (const std::string &line : lines) {
-        if (!line.empty() && line[0] == '[') {
-            inPorts = line.rfind("[Software\\\\Wine\\\\Ports]", 0) == 0;
-            continue;
-        }
-        const std::string key = "\"COM9\"=\"";
-        if (inPorts && line.rfind(key, 0) == 0 && line.size() > key.size() && line.back() == '"')
-            return line.substr(key.size(), line.size() - key.size() - 1);
-    }
-    return "";
-}
-
-std::string WinePrefix::mapCom9(const std::string &unixPath)
+std::string mapCom9(const std::string &unixPath)
 {
     if (com9Mapping() == unixPath)
         return "";
     const std::string key = "HKLM\\Software\\Wine\\Ports";
     ProgramRun reg = unixPath.empty()
-                         ? wine({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
-                         : wine({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
-                                std::chrono::seconds(60));
+                         ? run({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
+                         : run({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
+                               std::chrono::seconds(60));
     if (std::string error = settle("wine reg", reg); !error.empty())
         return error;
     if (com9Mapping() != unixPath)
@@ -159,33 +129,21 @@ std::string WinePrefix::mapCom9(const std::string &unixPath)
     return "";
 }
 
-ProgramRun WinePrefix::run(const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
-                           std::chrono::seconds limit)
+ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
+                        const std::vector<std::string> &commandLine, const std::string &workDir,
+                        std::chrono::seconds limit)
 {
-    std::vector<std::string> wineArgs{exe};
-    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
-    return wine(wineArgs, workDir, limit);
-}
-
-ProgramRun WinePrefix::runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
-                                    const std::string &exe, const std::vector<std::string> &args,
-                                    const std::string &workDir, std::chrono::seconds limit)
-{
-    if (std::string error = mapCom9(wineCom9Link()); !error.empty()) {
+    const std::string link = buildDir() + "/wine/com9"; // where the bench answers
+    if (std::string error = mapCom9(link); !error.empty()) {
         ADD_FAILURE() << "COM9 not mapped: " << error;
         return {};
     }
-    BenchProcess bench(personality, wineCom9Link(), benchArgs);
-    ProgramRun run = this->run(exe, args, workDir, limit);
+    BenchProcess bench(personality, link, benchArgs);
+    ProgramRun result = run(commandLine, workDir, limit);
     EXPECT_EQ(bench.stop(), 0) << bench.errors();
-    fprintf(stderr, "%s %s run: %.1f s\n", exe.c_str(), args.empty() ? "" : args[0].c_str(), run.seconds);
-    return run;
+    fprintf(stderr, "%s %s run: %.1f s\n", commandLine[0].c_str(), commandLine.size() > 1 ? commandLine[1].c_str() : "",
+            result.seconds);
+    return result;
 }
 
-WinePrefix &sharedWinePrefix()
-{
-    static WinePrefix prefix(buildDir() + "/wine/prefix");
-    return prefix;
-}
-
-std::string wineCom9Link() { return buildDir() + "/wine/com9"; }
+} // namespace wine

@@ -1,6 +1,8 @@
 // The Windows programs under Wine: a prefix of the tests' own in the build tree,
-// made once with wineboot and reused, and COM9 pointed at a path through the
-// registry (Wine links COM9 to that path when it next starts).
+// <native build>/wine/prefix, made once with wineboot and reused, and COM9 pointed
+// at a path through the registry (Wine links COM9 to that path when it next starts).
+// This process owns the prefix from its first use on: a lock file beside it keeps
+// two test processes from switching COM9 under each other.
 #pragma once
 
 #include "run_program.h"
@@ -8,57 +10,32 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-// The cross build's directory (SCOPECAP_WINDOWS_BUILD_DIR at configure time).
-std::string windowsBuildDir();
-// A program of the cross build, such as "app/scopecap.exe"; empty when it was not built.
-std::string windowsProgram(const std::string &relativePath);
+namespace wine {
 
-class WinePrefix {
-public:
-    // The prefix at `path`, owned by this process while it lives (a lock file
-    // beside it keeps two test processes from switching COM9 under each other).
-    explicit WinePrefix(std::string path);
-    ~WinePrefix();
-    WinePrefix(const WinePrefix &) = delete;
-    WinePrefix &operator=(const WinePrefix &) = delete;
+// Makes the prefix when it is not there yet. Returns "" when Wine is ready,
+// else why Wine cannot start here (the caller skips with that reason).
+std::string prepare();
 
-    // Makes the prefix when it is not there yet. Returns "" when Wine is ready,
-    // else why Wine cannot start here (the caller skips with that reason).
-    std::string prepare();
+// Points COM9 at `unixPath`, or removes the mapping when it is empty, and waits
+// for the Wine server to end so the next start takes it up. Returns "" or an error.
+std::string mapCom9(const std::string &unixPath);
 
-    // Points COM9 at `unixPath`, or removes the mapping when it is empty, and waits
-    // for the Wine server to end so the next start takes it up. Returns "" or an error.
-    std::string mapCom9(const std::string &unixPath);
-    // The COM9 mapping the registry holds now ("" for none).
-    std::string com9Mapping() const;
+// Runs a Windows program (or a Wine tool such as "reg") and its arguments under
+// Wine in `workDir`.
+ProgramRun run(const std::vector<std::string> &commandLine, const std::string &workDir,
+               std::chrono::seconds limit = std::chrono::seconds(180));
+// The same with COM9 on `benchsim PERSONALITY BENCHARGS`, stopped (and its exit
+// status checked) only after the program ended, so the line stays up for as long
+// as the program may read. A COM9 that cannot be mapped fails the test, with no run.
+ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
+                        const std::vector<std::string> &commandLine, const std::string &workDir,
+                        std::chrono::seconds limit = std::chrono::seconds(180));
 
-    // Runs a Windows program under Wine in `workDir`.
-    ProgramRun run(const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
-                   std::chrono::seconds limit = std::chrono::seconds(180));
-    // The same with COM9 on `benchsim PERSONALITY BENCHARGS`, stopped (and its exit
-    // status checked) only after the program ended, so the line stays up for as long
-    // as the program may read. A COM9 that cannot be mapped fails the test, with no run.
-    ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
-                            const std::string &exe, const std::vector<std::string> &args, const std::string &workDir,
-                            std::chrono::seconds limit = std::chrono::seconds(180));
-
-private:
-    ProgramRun wine(const std::vector<std::string> &args, const std::string &workDir, std::chrono::seconds limit);
-    // "" when `run` succeeded and the Wine server has ended (the registry written), else why not.
-    std::string settle(const std::string &what, const ProgramRun &run);
-
-    std::string path_;
-    int lockFd_ = -1;
-    std::string wineBin_, wineserverBin_;
-};
-
-// The prefix all Wine tests share: <native build>/wine/prefix.
-WinePrefix &sharedWinePrefix();
-// Where the tests' virtual instruments put the link COM9 points at.
-std::string wineCom9Link();
+} // namespace wine
 
 // A test of one Windows program: skipped where Wine cannot start, failed where the
 // program was not built; exe_ names it, work_ is a directory of the test's own.
@@ -66,17 +43,13 @@ class WineProgramTest : public ::testing::Test {
 protected:
     void startWith(const std::string &relativePath)
     {
-        std::string whyNot = sharedWinePrefix().prepare();
+        std::string whyNot = wine::prepare();
         if (!whyNot.empty())
             GTEST_SKIP() << "Wine cannot start here: " << whyNot;
-        exe_ = windowsProgram(relativePath);
-        ASSERT_FALSE(exe_.empty()) << "no " << relativePath << " in " << windowsBuildDir() << ": run scripts/build-windows";
+        exe_ = SCOPECAP_WINDOWS_BUILD_DIR "/" + relativePath;
+        ASSERT_TRUE(std::filesystem::exists(exe_)) << "no " << exe_ << ": run scripts/build-windows";
         work_ = makeTempDir("wine-test");
     }
-    void TearDown() override
-    {
-        if (!work_.empty())
-            removeTree(work_);
-    }
+    void TearDown() override { removeTree(work_); } // none yet when skipped: nothing is removed
     std::string exe_, work_;
 };
