@@ -56,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzInput in{data, size};
     for (int record = 0; record < kMaxRecords && in.size > 0; record++) {
         const uint8_t op = in.byte();
-        const int a = (int16_t)(in.byte() | in.byte() << 8);
-        const int b = (int16_t)(in.byte() | in.byte() << 8);
+        const int a = (int16_t)in.u16(), b = (int16_t)in.u16();
         const uint8_t c = in.byte(), d = in.byte(), e = in.byte();
         const uint8_t n = in.byte();
         Bytes reply(n & 0x7F);
