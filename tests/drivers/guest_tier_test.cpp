@@ -110,11 +110,13 @@ TEST_F(GuestTier, CaptureThroughTheFt232AtTheLineRate)
 TEST_F(GuestTier, Ft232GetsTheLineSettings)
 {
     std::string trace = shared("usb-trace.log");
-    std::regex baud(R"(usb_serial_set_baud .* baud rate (\d+))"), data(R"(usb_serial_set_data .* parity (.), data bits (\d), stop bits (\d))"),
-        flow(R"(usb_serial_set_flow_control .* flow control (\d+))"), modem(R"(got control 0x4001, value 0x([0-9a-f]+))");
-    std::string lastBaud, lastData, lastFlow;
-    int raises = 0, settled = 0;
-    bool afterRaise = false, dtrOff = false;
+    std::regex baud(R"(usb_serial_set_baud .* baud rate (\d+))");
+    std::regex data(R"(usb_serial_set_data .* parity (.), data bits (\d), stop bits (\d))");
+    std::regex flow(R"(usb_serial_set_flow_control .* flow control (\d+))");
+    std::regex modem(R"(got control 0x4001, value 0x([0-9a-f]+))");
+    // the modem-control values in order, DTR off (100) with the settings in force then
+    std::string lastBaud, lastData, lastFlow, requests;
+    long raises = 0;
     for (const std::string &line : splitLines(trace)) {
         std::smatch m;
         if (std::regex_search(line, m, baud))
@@ -124,27 +126,16 @@ TEST_F(GuestTier, Ft232GetsTheLineSettings)
         else if (std::regex_search(line, m, flow))
             lastFlow = m[1];
         else if (std::regex_search(line, m, modem)) {
-            std::string value = m[1];
-            if (value == "303") {
-                ++raises;
-                afterRaise = true;
-                dtrOff = false;
-            } else if (afterRaise && value == "100") {
-                dtrOff = true;
-                EXPECT_EQ(lastBaud, "19200") << line;
-                EXPECT_EQ(lastData, "N81") << line;
-                EXPECT_EQ(lastFlow, "0") << line;
-            } else if (afterRaise) {
-                EXPECT_TRUE(dtrOff && value == "200") << "after a raise the next requests are DTR off, then RTS off: "
-                                                      << line;
-                settled += dtrOff && value == "200";
-                afterRaise = false;
-            }
+            raises += m[1] == "303";
+            requests += m[1] == "100" ? " 100 at " + lastBaud + " " + lastData + " flow " + lastFlow : " " + m.str(1);
         }
     }
     // the capture and the pulled capture open the port twice each
     EXPECT_GE(raises, 4) << trace;
-    EXPECT_EQ(settled, raises) << trace;
+    std::regex settled(R"( 303 100 at 19200 N81 flow 0 200\b)");
+    EXPECT_EQ(std::distance(std::sregex_iterator(requests.begin(), requests.end(), settled), std::sregex_iterator()),
+              raises)
+        << "after a raise the next requests are DTR off, then RTS off:" << requests;
 }
 
 TEST_F(GuestTier, AdapterOverCdcAcm)
