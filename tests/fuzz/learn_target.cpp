@@ -34,12 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(at == NULL || (at >= text && at < text + length), "position %td outside a text of %zu bytes",
                at - text, length);
     FUZZ_CHECK(at == NULL || *at == ' ', "position %td holds 0x%02X, not a blank", at - text, (unsigned char)*at);
-    const std::string_view t(before);
-    if (t.find(header) == std::string_view::npos || t.find(key) == std::string_view::npos ||
-        t.find(' ') == std::string_view::npos)
+    if (before.find(header) == std::string::npos || before.find(key) == std::string::npos ||
+        before.find(' ') == std::string::npos)
         FUZZ_CHECK(at == NULL, "found a value although header, key or blank is missing");
     else if (header[0] == '\0' && key[0] == '\0')
-        FUZZ_CHECK(at == text + t.find(' '), "empty header and key must give the text's first blank");
+        FUZZ_CHECK(at == text + before.find(' '), "empty header and key must give the text's first blank");
 
     const float value = learnValue(text, header, key);
     if (at == NULL)
