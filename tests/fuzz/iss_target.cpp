@@ -41,7 +41,7 @@ static Bytes lowBytes(std::initializer_list<int> values)
     return b;
 }
 
-// A routine whose frames and reply lengths are all there is to check.
+// A routine checked by the frames it sends and the reply lengths it asks for.
 struct FixedRoutine {
     const char *name;
     std::function<void()> run;
