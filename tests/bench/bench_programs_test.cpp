@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -68,10 +69,9 @@ TEST(CaptureRun, AProgramThatFailsIsNamedAndFailsTheBenchmark)
     EXPECT_NE(run.out.find("(no run completed)"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("scopecap at 460800 baud: exit status 1"), std::string::npos) << run.err;
     // the failed run's files are kept for a look, and named
-    const std::string kept = "runs kept in ";
-    size_t at = run.out.find(kept);
-    ASSERT_NE(at, std::string::npos) << run.out;
-    std::string dir = splitLines(run.out.substr(at + kept.size()))[0];
+    std::vector<std::string> kept = linesStartingWith(run.out, "runs kept in ");
+    ASSERT_EQ(kept.size(), 1u) << run.out;
+    std::string dir = kept[0].substr(std::strlen("runs kept in "));
     EXPECT_TRUE(std::filesystem::exists(dir + "/native-460800-1/stderr.txt")) << dir;
     removeTree(dir);
 }
@@ -84,10 +84,8 @@ TEST(CaptureRun, ABenchThatCannotStartFailsTheBenchmark)
     EXPECT_NE(run.err.find("cannot start the virtual oscilloscope"), std::string::npos) << run.err;
     // the floor is still the one of the rate asked for
     EXPECT_NE(run.out.find("= 1910.5 ms"), std::string::npos) << run.out;
-    const std::string kept = "runs kept in ";
-    size_t at = run.out.find(kept);
-    if (at != std::string::npos)
-        removeTree(splitLines(run.out.substr(at + kept.size()))[0]);
+    for (const std::string &kept : linesStartingWith(run.out, "runs kept in "))
+        removeTree(kept.substr(std::strlen("runs kept in ")));
 }
 
 TEST(ExportBench, EveryCaseRunsAndTheExportsConsoleOutputStaysOffTheFigures)

@@ -22,9 +22,7 @@ run() {
   echo "case $c: status $(cat "$c/status") after $(cat "$c/seconds") s"
 }
 
-wait_for /dev/ttyUSB0
-wait_for /dev/ttyACM0
-wait_for /dev/ttyGS0
+for dev in /dev/ttyUSB0 /dev/ttyACM0 /dev/ttyGS0; do wait_for $dev; done
 
 # scopecap on the 8250 UART and through the FT232 (its bench paced at 19200 baud)
 run s8250 /dev/ttyS1 scopecap

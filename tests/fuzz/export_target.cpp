@@ -8,33 +8,22 @@
 #include "fuzz_support.h"
 #include "scope.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <math.h>
 #include <string.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
-
-static char tempDir[64];
-
-static void removeTempDir()
-{
-    unlink("op_scope.csv");
-    unlink("gbookFtemp.js");
-    if (tempDir[0] != '\0')
-        rmdir(tempDir);
-}
+#include <vector>
 
 // The last bytes of a file, or "" when it cannot be read.
 static std::string fileTail(const char *name, size_t n)
 {
-    FILE *f = fopen(name, "rb");
-    if (f == NULL)
-        return "";
+    std::ifstream f(name, std::ios::binary);
     std::string tail(n, '\0');
-    if (fseek(f, -(long)n, SEEK_END) != 0 || fread(tail.data(), 1, n, f) != n)
-        tail.clear();
-    fclose(f);
-    return tail;
+    f.seekg(-(std::streamoff)n, std::ios::end);
+    return f.read(tail.data(), (std::streamsize)n) ? tail : "";
 }
 
 // The tables as the oscilloscope's manual gives them, for codes 0 to 7.
@@ -60,14 +49,14 @@ extern "C" const char *__asan_default_options() { return "check_printf=0"; }
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     fuzzQuietStdout();
-    struct stat st;
-    const char *base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+    static char tempDir[64];
+    const char *base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
     snprintf(tempDir, sizeof tempDir, "%s/scopecap-fuzz-XXXXXX", base);
     if (mkdtemp(tempDir) == NULL || chdir(tempDir) != 0) {
         perror("fuzz: cannot make or enter a temporary directory");
         abort();
     }
-    atexit(removeTempDir);
+    atexit([] { std::filesystem::remove_all(tempDir); });
     return 0;
 }
 
@@ -79,14 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint8_t codeBytes[4];
     in.take(codeBytes, 4);
     // exactly-sized heap blocks, so a read past a block is an AddressSanitizer report
-    unsigned char *block1 = (unsigned char *)malloc(kWaveBlockSize);
-    unsigned char *block2 = (unsigned char *)malloc(kWaveBlockSize);
-    in.take(block1, kWaveBlockSize);
-    in.take(block2, kWaveBlockSize);
-    const size_t textLength = in.size < (size_t)kSettingsReplyMax ? in.size : (size_t)kSettingsReplyMax;
-    char *settings = (char *)malloc(textLength + 1);
-    in.take(settings, textLength);
-    settings[textLength] = '\0';
+    std::vector<unsigned char> block1(kWaveBlockSize), block2(kWaveBlockSize);
+    in.take(block1.data(), kWaveBlockSize);
+    in.take(block2.data(), kWaveBlockSize);
+    std::vector<char> settings(std::min(in.size, (size_t)kSettingsReplyMax) + 1, '\0');
+    in.take(settings.data(), settings.size() - 1);
 
     float code;
     const uint32_t codeBits = (uint32_t)codeBytes[0] << 24 | (uint32_t)codeBytes[1] << 16 |
@@ -103,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const float interval = waveBlockInterval(probeBlock);
     FUZZ_CHECK(memcmp(&interval, &code, sizeof code) == 0, "interval bits differ");
     for (int i = 0; i < 2 * kWaveSamples; i += 2) {
-        const int s = waveBlockSample(block1, i);
+        const int s = waveBlockSample(block1.data(), i);
         const int expected = block1[14 + i] < 0x80 ? block1[14 + i] * 256 + block1[15 + i]
                                                    : (block1[14 + i] - 256) * 256 + block1[15 + i];
         FUZZ_CHECK(s == expected, "sample at offset %d read as %d, expected %d", i, s, expected);
@@ -111,12 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     unlink("op_scope.csv");
     unlink("gbookFtemp.js");
-    scopeExportDual(channel, settings, block1, block2, count);
+    scopeExportDual(channel, settings.data(), block1.data(), block2.data(), count);
     FUZZ_CHECK(fileTail("op_scope.csv", 28) == "===========================\n", "the CSV file is not complete");
     FUZZ_CHECK(fileTail("gbookFtemp.js", 9) == "'3999');\n", "the script file is not complete");
-
-    free(settings);
-    free(block1);
-    free(block2);
     return 0;
 }

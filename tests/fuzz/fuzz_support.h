@@ -42,7 +42,7 @@ inline void fuzzQuietStdout()
         }                                                                                                          \
     } while (0)
 
-// A cursor over the fuzz input: fixed-size fields first, the rest as bytes.
+// A cursor over the fuzz input: fixed-size fields (little-endian) first, the rest as bytes.
 struct FuzzInput {
     const uint8_t *data;
     size_t size;
@@ -62,6 +62,12 @@ struct FuzzInput {
         uint8_t b;
         take(&b, 1);
         return b;
+    }
+    uint16_t u16()
+    {
+        uint8_t b[2];
+        take(b, 2);
+        return (uint16_t)(b[0] | b[1] << 8);
     }
     uint32_t u32()
     {

@@ -2,56 +2,30 @@
 // Input: header NUL key NUL text; a missing part is empty. Each part is copied
 // into a heap block of exactly its length plus the terminator, so a search that
 // runs past a text's end is an AddressSanitizer report.
+#include "capture_expect.h"
 #include "fuzz_support.h"
 #include "learn.h"
 
+#include <algorithm>
 #include <string.h>
 #include <string>
 #include <string_view>
 #include <vector>
-
-static char *heapText(std::string_view s)
-{
-    char *t = (char *)malloc(s.size() + 1);
-    if (!s.empty())
-        memcpy(t, s.data(), s.size());
-    t[s.size()] = '\0';
-    return t;
-}
-
-// What learnList must print for `text`: one line per ';'-separated item, items
-// that do not open a group indented by four spaces.
-static std::string expectedListing(std::string_view text)
-{
-    std::string out;
-    for (;;) {
-        size_t semi = text.find(';');
-        std::string_view item = text.substr(0, semi);
-        if (item.empty() || item[0] != ':')
-            out += "    ";
-        out += item;
-        out += '\n';
-        if (semi == std::string_view::npos)
-            return out;
-        text.remove_prefix(semi + 1);
-    }
-}
 
 FUZZ_QUIET_INITIALIZE()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string_view in((const char *)data, size);
-    std::string_view parts[3];
-    for (int i = 0; i < 2; i++) {
-        size_t nul = in.find('\0');
-        parts[i] = in.substr(0, nul);
-        in = nul == std::string_view::npos ? std::string_view() : in.substr(nul + 1);
+    std::vector<char> parts[3];
+    for (int i = 0; i < 3; i++) {
+        // header and key end at a NUL, the text takes the rest
+        const size_t end = i < 2 ? std::min(in.find('\0'), in.size()) : in.size();
+        parts[i] = std::vector<char>(end + 1, '\0');
+        std::copy(in.begin(), in.begin() + end, parts[i].begin());
+        in.remove_prefix(std::min(end + 1, in.size()));
     }
-    parts[2] = in;
-    char *header = heapText(parts[0]);
-    char *key = heapText(parts[1]);
-    char *text = heapText(parts[2]);
+    const char *header = parts[0].data(), *key = parts[1].data(), *text = parts[2].data();
     // the text as C sees it: it ends at its first NUL
     const size_t length = strlen(text);
     const std::string before(text, length);
@@ -60,12 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(at == NULL || (at >= text && at < text + length), "position %td outside a text of %zu bytes",
                at - text, length);
     FUZZ_CHECK(at == NULL || *at == ' ', "position %td holds 0x%02X, not a blank", at - text, (unsigned char)*at);
-    const std::string_view t(before);
-    if (t.find(header) == std::string_view::npos || t.find(key) == std::string_view::npos ||
-        t.find(' ') == std::string_view::npos)
+    if (before.find(header) == std::string::npos || before.find(key) == std::string::npos ||
+        before.find(' ') == std::string::npos)
         FUZZ_CHECK(at == NULL, "found a value although header, key or blank is missing");
     else if (header[0] == '\0' && key[0] == '\0')
-        FUZZ_CHECK(at == text + t.find(' '), "empty header and key must give the text's first blank");
+        FUZZ_CHECK(at == text + before.find(' '), "empty header and key must give the text's first blank");
 
     const float value = learnValue(text, header, key);
     if (at == NULL)
@@ -80,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     learnList(mem, text);
     fclose(mem);
     FUZZ_CHECK(memcmp(text, before.data(), length + 1) == 0, "learnList changed the text");
-    const std::string expected = expectedListing(t);
+    // one line per ';'-separated item, items that do not open a group indented
+    const std::string expected = expectedSettingsListing(before);
     FUZZ_CHECK(std::string_view(listed, listedSize) == expected, "listing of %zu bytes differs from the expected %zu",
                listedSize, expected.size());
     free(listed);
@@ -88,9 +62,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     learnList(NULL, text); // to the console, which is /dev/null here
     FUZZ_CHECK(memcmp(text, before.data(), length + 1) == 0, "learnList to the console changed the text");
     learnList(stdout, NULL);
-
-    free(header);
-    free(key);
-    free(text);
     return 0;
 }

@@ -35,6 +35,12 @@ def export_input(channel, count, code, b1, b2, settings):
     return bytes([ord(channel)]) + struct.pack("<I", count) + struct.pack(">f", code) + b1 + b2 + settings
 
 
+def rec(op, reply=b"", a=0, b=0, c=0, d=0, e=0, timeout_first=False):
+    """An adapter record: op, a (2 bytes, little-endian), b (2 bytes), c, d, e, n, reply."""
+    n = len(reply) | (0x80 if timeout_first else 0)
+    return bytes([op]) + struct.pack("<hh", a, b) + bytes([c, d, e, n]) + reply
+
+
 stored = stored_settings()
 assert len(stored) == 678
 
@@ -49,13 +55,10 @@ write("learn", "no_blank_after_key", b":X\0Y\0:X:Y;Y")
 write("learn", "key_in_later_group", b":CHANnel1\0PROB\0:CHANnel1:DISPlay 1;:CHANnel2:PROBe 1")
 
 # numeric reply: count (little-endian) then the bytes read
-write("reply", "interval", struct.pack("<I", 10) + b"2.500e-06\n")
-write("reply", "empty", struct.pack("<I", 0))
-write("reply", "error_text", struct.pack("<I", 4) + b"ERR\n")
-write("reply", "leading_blanks", struct.pack("<I", 12) + b"   -1.5E+03\n")
-write("reply", "full_999", struct.pack("<I", 999) + b"1" * 999)
-write("reply", "count_past_buffer", struct.pack("<I", 1200) + b"7" * 1000)
-write("reply", "count_beyond_bytes", struct.pack("<I", 20) + b"4.0\n")
+for name, count, text in [("interval", 10, b"2.500e-06\n"), ("empty", 0, b""), ("error_text", 4, b"ERR\n"),
+                          ("leading_blanks", 12, b"   -1.5E+03\n"), ("full_999", 999, b"1" * 999),
+                          ("count_past_buffer", 1200, b"7" * 1000), ("count_beyond_bytes", 20, b"4.0\n")]:
+    write("reply", name, struct.pack("<I", count) + text)
 
 # dual export: channel, count, table code, block 1, block 2, settings text
 sine = [int(round(100 * math.sin(2 * math.pi * k / 400))) for k in range(4000)]
@@ -69,14 +72,7 @@ write("export", "extreme_samples",
       export_input("x", 0xFFFFFFFF, -1.0, block(0, [32767, -32768] * 2000, interval=float("nan"), header=b"\xff" * 6),
                    block(255, [-128, 127] * 2000, interval=float("inf")), b""))
 
-# adapter: records of op, a (2 bytes, little-endian), b (2 bytes), c, d, e, n, reply
-
-
-def rec(op, reply=b"", a=0, b=0, c=0, d=0, e=0, timeout_first=False):
-    n = len(reply) | (0x80 if timeout_first else 0)
-    return bytes([op]) + struct.pack("<hh", a, b) + bytes([c, d, e, n]) + reply
-
-
+# adapter: records made by rec()
 write("iss", "version", rec(0, b"\x07\x08\x40"))
 write("iss", "serial_digits", rec(1, b"0001234"))
 write("iss", "i2c_mode_ack", rec(2, b"\xff\x00", a=0x40, b=0x00))

@@ -5,7 +5,7 @@ set(FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(fuzz_replay name)
   add_executable(fuzz_replay_${name} ${FUZZ_DIR}/${name}_target.cpp ${FUZZ_DIR}/replay_main.cpp)
-  target_link_libraries(fuzz_replay_${name} PRIVATE ${ARGN})
+  target_link_libraries(fuzz_replay_${name} PRIVATE testsupport ${ARGN})
   set(inputs ${FUZZ_DIR}/corpus/${name})
   if(EXISTS ${FUZZ_DIR}/regressions/${name})
     list(APPEND inputs ${FUZZ_DIR}/regressions/${name})
