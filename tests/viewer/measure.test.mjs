@@ -4,9 +4,8 @@
 import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { chooseFile, openPage, pageShot, screen, text, useBrowser } from './support/browser.mjs';
+import { chooseFile, openPage, pageShot, readPng, screen, text, useBrowser } from './support/browser.mjs';
 import { FULL_RANGE, WAVE1, WAVE2, captureFile, loadExpected } from './support/capture.mjs';
-import { decodePng } from './support/png.mjs';
 import { parseSI } from './support/screen.mjs';
 
 const expected = loadExpected();
@@ -97,7 +96,7 @@ describe('the capture from scopecap: a sine and a square with a 30 % duty cycle'
     const { img } = await screen(page, 'measure-screen');
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);
     assert.equal(download.suggestedFilename(), 'gbookFtemp.png');
-    const png = decodePng(fs.readFileSync(await download.path()));
+    const png = readPng(fs.readFileSync(await download.path()));
     assert.equal(png.width, img.width);
     assert.ok(png.height > img.height + 200, `only ${png.height} rows: no room for the legend and values`);
     // the page rounds the screen's corners; the picture keeps them square

@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { decodePng } from './png.mjs';
+import { PNG } from 'pngjs';
 import { ARTEFACTS, pageFolder } from './capture.mjs';
 
 let context, profile, testPages = [];
@@ -109,7 +109,7 @@ export async function screen(page, name) {
   if (![box.x, box.y, box.width, box.height].every(Number.isInteger)) {
     throw new Error(`the screen canvas is not on whole pixels: ${JSON.stringify(box)}`);
   }
-  const img = decodePng(await page.locator('#screen').screenshot({ path: path.join(ARTEFACTS, `${name}.png`) }));
+  const img = readPng(await page.locator('#screen').screenshot({ path: path.join(ARTEFACTS, `${name}.png`) }));
   const swatches = await page.evaluate(() => [1, 2].map((k) => {
     const probe = document.createElement('span');
     probe.className = `swatch ch${k}`;
@@ -137,6 +137,16 @@ export async function readoutAt(page, x, y) {
   const box = await page.locator('#screen').boundingBox();
   await page.mouse.move(box.x + x, box.y + y);
   return (await text(page, '#readout')).split('\n').map((l) => l.trim());
+}
+
+// A PNG file's size and the [r, g, b] of any pixel.
+export function readPng(file) {
+  const { width, height, data } = PNG.sync.read(file);
+  const at = (x, y) => {
+    const o = 4 * (y * width + x);
+    return [data[o], data[o + 1], data[o + 2]];
+  };
+  return { width, height, at };
 }
 
 export async function text(page, selector) {
