@@ -2,16 +2,9 @@
 # Chromium through playwright-core (tests/viewer/setup.sh installs both). The first
 # test makes the capture with scopecap against the virtual oscilloscope; the page
 # tests load it. A missing node, Chromium or playwright-core fails them loudly.
-set(viewer_out ${CMAKE_BINARY_DIR}/viewer-tests)
-# sim/ lists benchsim only once it exists; until then the capture step says it is missing
-if(TARGET benchsim)
-  set(viewer_benchsim $<TARGET_FILE:benchsim>)
-else()
-  set(viewer_benchsim ${CMAKE_BINARY_DIR}/sim/benchsim)
-endif()
 set(viewer_env
-  VIEWER_OUT=${viewer_out}
-  BENCHSIM=${viewer_benchsim}
+  VIEWER_OUT=${CMAKE_BINARY_DIR}/viewer-tests
+  BENCHSIM=$<TARGET_FILE:benchsim>
   SCOPECAP=$<TARGET_FILE:scopecap>
   CHROMIUM=/usr/bin/chromium)
 
