@@ -68,10 +68,10 @@ function assertValues(cells, want, name) {
 }
 
 describe('the capture from scopecap: a sine and a square with a 30 % duty cycle', () => {
-  let page, viewerErrors, cells;
+  let page, cells;
 
   before(async () => {
-    ({ page, viewerErrors } = await openPage('measure-script', { 'gbookFtemp.js': captureFile('gbookFtemp.js') }));
+    ({ page } = await openPage('measure-script', { 'gbookFtemp.js': captureFile('gbookFtemp.js') }));
     cells = await measurements(page);
     await pageShot(page, 'measure');
   });
@@ -89,7 +89,6 @@ describe('the capture from scopecap: a sine and a square with a 30 % duty cycle'
     const want = { ...values, ...timing(expected.samples2, periodOf(WAVE2), 0), rise: null, fall: null };
     assert.ok(Math.abs(want.pduty - 0.3) < 1e-9);
     assertValues(cells['2'], want, 'CH2');
-    assert.deepEqual(viewerErrors, []);
   });
 
   test('"Save PNG" downloads the screen, pixel for pixel, with the legend and measurements below it', async () => {
@@ -118,7 +117,7 @@ describe('CSV files', () => {
     // the capture's own op_scope.csv with the two other channels in place of its samples
     const lines = captureFile('op_scope.csv').split('\n');
     lines.splice(lines.indexOf('Waveform Data,') + 1, 4000, ...expected.fullRange.map((s, i) => `${s},${expected.flat[i]}`));
-    const { page, viewerErrors } = await openCsv('measure-csv', lines.join('\n'));
+    const { page } = await openCsv('measure-csv', lines.join('\n'));
     const cells = await measurements(page);
 
     const P = periodOf(FULL_RANGE), ramp = expected.fullRange, { values, top, base } = levels(ramp, ch1);
@@ -132,7 +131,6 @@ describe('CSV files', () => {
     assert.doesNotMatch(await text(page, '#measure'), /CH2 reaches/);
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);
     assert.equal(download.suggestedFilename(), 'op_scope.png');
-    assert.deepEqual(viewerErrors, []);
   });
 
   test('without a scale there are no voltages, without a sample interval no times', async () => {
