@@ -9,9 +9,8 @@ set(viewer_env
   CHROMIUM=/usr/bin/chromium)
 
 find_program(NODE_PROGRAM node)
-if(NODE_PROGRAM)
-  set(viewer_node ${NODE_PROGRAM})
-else()
+set(viewer_node ${NODE_PROGRAM})
+if(NOT NODE_PROGRAM)
   set(viewer_node sh -c "echo 'node is not installed: run tests/viewer/setup.sh' >&2 && false" node)
 endif()
 

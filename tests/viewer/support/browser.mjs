@@ -1,10 +1,11 @@
 // Starts Debian's Chromium headless through playwright-core, with a fresh profile
-// each time, and opens the viewer page in it.
+// each time, and opens the viewer page in it. setup.sh installs both.
 import { after, afterEach, before, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { chromium } from 'playwright-core';
 import { PNG } from 'pngjs';
 import { ARTEFACTS, pageFolder } from './capture.mjs';
 
@@ -18,22 +19,12 @@ const viewerErrors = [];
 // before() of its group).
 export function useBrowser() {
   before(async () => {
-    const executable = process.env.CHROMIUM || '/usr/bin/chromium';
-    if (!fs.existsSync(executable)) {
-      throw new Error(`Chromium is missing (${executable}): run tests/viewer/setup.sh, which installs Debian's chromium`);
-    }
-    let chromium;
-    try {
-      ({ chromium } = await import('playwright-core'));
-    } catch (e) {
-      throw new Error(`playwright-core is missing (${e.message}): run tests/viewer/setup.sh, which runs npm ci`);
-    }
     profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-chromium-'));
+    // playwright-core adds the switches for a quiet, sandbox-free headless run
     context = await chromium.launchPersistentContext(profile, {
-      executablePath: executable,
+      executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
       headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-        '--disable-component-update', '--disable-sync'],
+      args: ['--disable-gpu'],
       viewport: { width: 1280, height: 800 },
       deviceScaleFactor: 1,
       timeout: 60000,

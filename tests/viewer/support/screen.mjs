@@ -97,15 +97,11 @@ export function assertOnScreen(img, colour, name) {
 export function assertExtremes(img, samples, setting, colour, name) {
   const present = samples.filter((s) => s !== null);
   for (const [which, value] of [['max', Math.max(...present)], ['min', Math.min(...present)]]) {
-    let best = -1, bestRun = 0;
-    for (let i = 0; i < samples.length; ) {
-      let j = i;
-      while (j < samples.length && samples[j] === value) j++;
-      if (j - i > bestRun) {
-        bestRun = j - i;
-        best = (i + j - 1) >> 1;
-      }
-      i = j > i ? j : i + 1;
+    let best = -1;
+    for (let i = 0, run = 0, longest = 0; i < samples.length; i++) {
+      run = samples[i] === value ? run + 1 : 0;
+      // the middle of the first longest run so far
+      if (run > longest) [longest, best] = [run, i - (run >> 1)];
     }
     const x = LEFT + columnOf(best), r = rowFor(samples[best], setting);
     const rows = rowsOfColour(img, x, colour, 0, img.height - 1);
