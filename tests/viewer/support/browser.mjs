@@ -3,13 +3,12 @@
 import { after, afterEach, before, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { PNG } from 'pngjs';
 import { ARTEFACTS, pageFolder } from './capture.mjs';
 
-let context, profile, testPages = [];
+let context, testPages = [];
 // uncaught errors in the viewer's own script since the last test ended
 const viewerErrors = [];
 
@@ -19,9 +18,9 @@ const viewerErrors = [];
 // before() of its group).
 export function useBrowser() {
   before(async () => {
-    profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-chromium-'));
-    // playwright-core adds the switches for a quiet, sandbox-free headless run
-    context = await chromium.launchPersistentContext(profile, {
+    // in a fresh temporary profile ('') that playwright-core removes on close, which
+    // also adds the switches for a quiet, sandbox-free headless run
+    context = await chromium.launchPersistentContext('', {
       executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
       headless: true,
       args: ['--disable-gpu'],
@@ -36,10 +35,7 @@ export function useBrowser() {
     await Promise.all(testPages.map((p) => p.close()));
     assert.deepEqual(viewerErrors.splice(0), [], 'uncaught errors in viewer.js');
   });
-  after(async () => {
-    await context?.close();
-    if (profile) fs.rmSync(profile, { recursive: true, force: true });
-  });
+  after(async () => { await context?.close(); });
 }
 
 // Opens a page and waits until the viewer has finished loading: { page, state, message }.
