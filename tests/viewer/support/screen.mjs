@@ -37,22 +37,17 @@ export function columnHasColour(img, x, colour) {
 export function assertTrace(img, samples, setting, colour, name, covering = []) {
   const faults = [];
   const byColumn = Array.from({ length: WIDTH }, () => []);
-  const columnStart = new Array(WIDTH).fill(-1);
-  samples.forEach((s, i) => {
-    const c = columnOf(i);
-    if (columnStart[c] < 0) columnStart[c] = i;
-    if (s !== null) byColumn[c].push(i);
-  });
+  samples.forEach((_, i) => byColumn[columnOf(i)].push(i));
   for (let c = 0; c < WIDTH && faults.length < 8; c++) {
     const x = LEFT + c;
     const have = rowsOfColour(img, x, colour);
-    const idx = byColumn[c];
+    const idx = byColumn[c].filter((i) => samples[i] !== null);
     if (!idx.length) {
       if (have.length) faults.push(`column ${c}: no sample there, but the trace colour at rows ${have.slice(0, 5)}`);
       continue;
     }
     const rows = idx.map((i) => rowFor(samples[i], setting));
-    const before = columnStart[c] - 1;
+    const before = byColumn[c][0] - 1;
     const joined = before >= 0 && samples[before] !== null ? [rowFor(samples[before], setting)] : [];
     const lo = Math.min(...rows, ...joined) - 1, hi = Math.max(...rows, ...joined) + 1;
     const stray = have.filter((y) => y < lo || y > hi);
