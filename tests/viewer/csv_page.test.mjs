@@ -90,11 +90,8 @@ describe('?csv=', () => {
 
 describe('a single-channel file', () => {
   // op_scope2.csv as the single-channel export writes it: channel 2's own
-  // scale and position under the plain labels, one value per line
-  const e = (v) => {
-    const [m, x] = v.toExponential(3).toUpperCase().split('E');
-    return `${v < 0 ? '' : ' '}${m}E${x[0] === '-' ? '-' : '+'}${x.replace(/^[+-]/, '').padStart(2, '0')}`;
-  };
+  // scale and position under the plain labels, one value per line; numbers as " 1.500E+00"
+  const e = (v) => `${v < 0 ? '' : ' '}${v.toExponential(3).toUpperCase().replace(/E([+-])(\d)$/, 'E$10$2')}`;
   const singleChannelCsv = [
     'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
     `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',

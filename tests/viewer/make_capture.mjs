@@ -18,8 +18,7 @@ function fail(message) {
   process.exit(1);
 }
 
-const benchsim = process.env.BENCHSIM;
-const scopecap = process.env.SCOPECAP;
+const { BENCHSIM: benchsim, SCOPECAP: scopecap } = process.env;
 for (const [name, file] of [['BENCHSIM', benchsim], ['SCOPECAP', scopecap]]) {
   if (!file) fail(`${name} is not set (ctest sets it; by hand: ${name}=build/.../program)`);
   if (!fs.existsSync(file)) fail(`${name} (${file}) does not exist: build it first`);
