@@ -6,7 +6,6 @@
 // the capture goes to VIEWER_OUT/capture).
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 import { once } from 'node:events';
@@ -26,11 +25,11 @@ for (const [name, file] of [['BENCHSIM', benchsim], ['SCOPECAP', scopecap]]) {
 
 fs.rmSync(CAPTURE_DIR, { recursive: true, force: true });
 fs.mkdirSync(CAPTURE_DIR, { recursive: true });
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-capture-'));
 const settingsFile = path.join(OUT, 'settings.txt');
 fs.writeFileSync(settingsFile, settingsLine() + '\n');
 const benchArgs = ['--settings', settingsFile, '--wave1', WAVE1, '--wave2', WAVE2];
-const link = path.join(work, 'com9');
+// the bench makes this link to its line and removes it when it ends
+const link = path.join(OUT, 'com9');
 
 // the bench prints the link's path once the line is ready
 const bench = spawn(benchsim, ['scope', '--link', link, '--once', ...benchArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
@@ -58,7 +57,6 @@ fs.writeFileSync(path.join(CAPTURE_DIR, 'scopecap.log'), run.stdout || '');
 const stopTimer = setTimeout(() => bench.kill('SIGTERM'), 10000);
 const benchEnd = await benchExit;
 clearTimeout(stopTimer);
-fs.rmSync(work, { recursive: true, force: true });
 if (run.error) fail(`scopecap did not finish: ${run.error.message}`);
 if (run.status !== 0) fail(`scopecap exited with ${run.status}:\n${run.stderr}\n${(run.stdout || '').slice(-2000)}`);
 if (benchEnd !== 0) fail(`benchsim --once ended with ${benchEnd}:\n${benchErr}`);
