@@ -102,9 +102,8 @@ describe('a single-channel file', () => {
   ].join('\n') + '\n';
 
   test('op_scope2.csv is drawn as channel 2 alone', async () => {
-    const opened = await dropFile('csv-single', 'op_scope2.csv', singleChannelCsv);
-    assertShown(opened, 'ready');
-    const { page } = opened;
+    const { page, ...shown } = await dropFile('csv-single', 'op_scope2.csv', singleChannelCsv);
+    assertShown(shown, 'ready');
     assert.match(await text(page, '#status'), /4000 of 4000 samples of CH2/);
     const { img, c1, c2 } = await screen(page, 'op_scope2-single');
     assertTrace(img, expected.samples2, ch2, c2, 'CH2');

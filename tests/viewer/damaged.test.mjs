@@ -88,10 +88,9 @@ describe('op_scope.csv with damaged lines', () => {
   test('a garbled sample line: skipped and named, the rest drawn', async () => {
     const lines = csvLines.slice();
     lines[firstDataLine + 1234] = ' 1x;?7';
-    const opened = await dropFile('csv-damaged', 'op_scope.csv', lines.join('\n'));
-    assertShown(opened, 'ready',
+    const { page, ...shown } = await dropFile('csv-damaged', 'op_scope.csv', lines.join('\n'));
+    assertShown(shown, 'ready',
       new RegExp(`1 damaged line skipped: line ${firstDataLine + 1235} " 1x;\\?7": not a sample pair`));
-    const { page } = opened;
     await assertScreen(page, 'op_scope-damaged-line', without(expected.samples1, 1234), without(expected.samples2, 1234));
     await pageShot(page, 'op_scope-damaged-line');
   });
@@ -106,11 +105,10 @@ describe('op_scope.csv with damaged lines', () => {
 
   test('an unreadable scale: the trace is still drawn, unshifted, and the message says why', async () => {
     const lines = csvLines.map((l) => (l.startsWith('Vertical Scale,') ? 'Vertical Scale,abc,' : l));
-    const opened = await dropFile('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
-    assertShown(opened, 'ready',
+    const { page, ...shown } = await dropFile('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
+    assertShown(shown, 'ready',
       /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/,
       /line \d+ "Vertical Scale,abc,": the value is not a number/);
-    const { page } = opened;
     const { img, c1, c2 } = await screen(page, 'op_scope-bad-scale');
     assertTrace(img, expected.samples1, { scale: 1, position: 0 }, c1, 'CH1 (unshifted)', [c2]);
     assertTrace(img, expected.samples2, ch2, c2, 'CH2', [c1]);
@@ -152,9 +150,8 @@ describe('a trace beyond the screen', () => {
   test('channel 1 moved up 4 divisions: cut at the top edge, never drawn outside, and noted', async () => {
     const moved = { scale: ch1.scale, position: ch1.position + 3 * ch1.scale };
     const lines = scriptLines.map((l) => (l.startsWith('var Vertical1Position=') ? `var Vertical1Position=${moved.position}` : l));
-    const opened = await openPage('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
-    assertShown(opened, 'ready');
-    const { page } = opened;
+    const { page, ...shown } = await openPage('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
+    assertShown(shown, 'ready');
     assert.match(await text(page, '#legend'), /CH1: \d+ samples lie beyond the top or bottom of the screen/);
     const { img, c1, c2 } = await screen(page, 'gbookFtemp-offscreen');
     assertTrace(img, expected.samples1, moved, c1, 'CH1 (moved)', [c2]);
