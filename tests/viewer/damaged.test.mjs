@@ -2,7 +2,7 @@
 // says what is wrong, and never leaves the screen blank.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { dropFile, openPage, pageShot, readoutAt, screen, text, useBrowser } from './support/browser.mjs';
+import { assertShown, dropFile, openPage, pageShot, readoutAt, screen, text, useBrowser } from './support/browser.mjs';
 import { captureFile, loadExpected } from './support/capture.mjs';
 import {
   LEFT, TOP, WIDTH, assertGraticule, assertOnScreen, assertTrace, assertTraces, columnOf, columnHasColour, rowsOfColour,
@@ -40,20 +40,17 @@ async function assertFirst(page, name, n) {
 describe('gbookFtemp.js with fewer lines', () => {
   test('2500 of the 4000 gbF lines: draws those and says the rest is missing', async () => {
     const text2500 = scriptLines.slice(0, HEADER_LINES + 2500).join('\n') + '\n';
-    const { page, state, message, viewerErrors } = await openPage('script-short', { 'gbookFtemp.js': text2500 });
-    assert.equal(state, 'ready');
-    assert.match(message, /holds 2500 of 4000 samples/);
-    await assertFirst(page, 'gbookFtemp-2500-lines', 2500);
-    await pageShot(page, 'gbookFtemp-2500-lines');
-    assert.deepEqual(viewerErrors, []);
+    const opened = await openPage('script-short', { 'gbookFtemp.js': text2500 });
+    assertShown(opened, 'ready', /holds 2500 of 4000 samples/);
+    await assertFirst(opened.page, 'gbookFtemp-2500-lines', 2500);
+    await pageShot(opened.page, 'gbookFtemp-2500-lines');
   });
 
   test('no gbF line at all: the graticule and a message', async () => {
     const header = scriptLines.slice(0, HEADER_LINES).join('\n') + '\n';
-    const { page, state, message } = await openPage('script-header-only', { 'gbookFtemp.js': header });
-    assert.equal(state, 'failed');
-    assert.match(message, /called gbF for no sample/);
-    assertGraticule((await screen(page, 'gbookFtemp-header-only')).img);
+    const opened = await openPage('script-header-only', { 'gbookFtemp.js': header });
+    assertShown(opened, 'failed', /called gbF for no sample/);
+    assertGraticule((await screen(opened.page, 'gbookFtemp-header-only')).img);
   });
 });
 
@@ -62,22 +59,18 @@ describe('gbookFtemp.js cut in the middle of a line', () => {
   const cut = scriptLines.slice(0, HEADER_LINES + 1700).join('\n') + '\n' + scriptLines[HEADER_LINES + 1700].slice(0, 50);
 
   test('run beside the page: a clear message over the empty graticule', async () => {
-    const { page, state, message, viewerErrors } = await openPage('script-cut', { 'gbookFtemp.js': cut });
-    assert.equal(state, 'failed');
-    assert.match(message, /could not be run/);
-    assert.doesNotMatch(message, /scale is missing/, 'follow-on problems bury the one that matters');
-    assert.match(message, /Open it with the file button/);
-    assertGraticule((await screen(page, 'gbookFtemp-cut-run')).img);
-    await pageShot(page, 'gbookFtemp-cut-run');
-    assert.deepEqual(viewerErrors, []);
+    const opened = await openPage('script-cut', { 'gbookFtemp.js': cut });
+    assertShown(opened, 'failed', /could not be run/, /Open it with the file button/);
+    assert.doesNotMatch(opened.message, /scale is missing/, 'follow-on problems bury the one that matters');
+    assertGraticule((await screen(opened.page, 'gbookFtemp-cut-run')).img);
+    await pageShot(opened.page, 'gbookFtemp-cut-run');
   });
 
   test('opened as a file: draws the 1700 intact sample pairs and names the damaged line', async () => {
-    const { page, state, message } = await dropFile('script-cut-open', 'gbookFtemp.js', cut);
-    assert.equal(state, 'ready');
-    assert.match(message, new RegExp(`1 damaged line skipped: line ${HEADER_LINES + 1701} `));
-    assert.match(message, /holds 1700 of 4000 samples/);
-    await assertFirst(page, 'gbookFtemp-cut-open', 1700);
+    const opened = await dropFile('script-cut-open', 'gbookFtemp.js', cut);
+    assertShown(opened, 'ready', new RegExp(`1 damaged line skipped: line ${HEADER_LINES + 1701} `),
+      /holds 1700 of 4000 samples/);
+    await assertFirst(opened.page, 'gbookFtemp-cut-open', 1700);
   });
 });
 
@@ -85,10 +78,9 @@ describe('gbookFtemp.js that fails while running', () => {
   test('a call that throws at sample 3000: the 3000 before it are drawn', async () => {
     const lines = scriptLines.slice();
     lines[HEADER_LINES + 3000] = lines[HEADER_LINES + 3000].replace(/,(-?\d+),(-?\d+),0,0,/, ',undefinedName,$2,0,0,');
-    const { page, state, message } = await openPage('script-throws', { 'gbookFtemp.js': lines.join('\n') });
-    assert.equal(state, 'ready');
-    assert.match(message, /stopped at an error after 3000 sample pairs/);
-    await assertFirst(page, 'gbookFtemp-throws', 3000);
+    const opened = await openPage('script-throws', { 'gbookFtemp.js': lines.join('\n') });
+    assertShown(opened, 'ready', /stopped at an error after 3000 sample pairs/);
+    await assertFirst(opened.page, 'gbookFtemp-throws', 3000);
   });
 });
 
@@ -96,29 +88,27 @@ describe('op_scope.csv with damaged lines', () => {
   test('a garbled sample line: skipped and named, the rest drawn', async () => {
     const lines = csvLines.slice();
     lines[firstDataLine + 1234] = ' 1x;?7';
-    const { page, state, message } = await dropFile('csv-damaged', 'op_scope.csv', lines.join('\n'));
-    assert.equal(state, 'ready');
-    assert.match(message, new RegExp(`1 damaged line skipped: line ${firstDataLine + 1235} " 1x;\\?7": not a sample pair`));
+    const { page, ...shown } = await dropFile('csv-damaged', 'op_scope.csv', lines.join('\n'));
+    assertShown(shown, 'ready',
+      new RegExp(`1 damaged line skipped: line ${firstDataLine + 1235} " 1x;\\?7": not a sample pair`));
     await assertScreen(page, 'op_scope-damaged-line', without(expected.samples1, 1234), without(expected.samples2, 1234));
     await pageShot(page, 'op_scope-damaged-line');
   });
 
   test('a file cut short inside line 3001 of the samples: 3000 drawn, the cut named', async () => {
     const cut = csvLines.slice(0, firstDataLine + 3000).join('\n') + '\n' + csvLines[firstDataLine + 3000].slice(0, 3);
-    const { page, state, message } = await dropFile('csv-cut', 'op_scope.csv', cut);
-    assert.equal(state, 'ready');
-    assert.match(message, /ends without its closing line/);
-    assert.match(message, /holds 3000 of 4000 samples/);
-    assert.match(message, new RegExp(`line ${firstDataLine + 3001} `));
-    await assertFirst(page, 'op_scope-cut', 3000);
+    const opened = await dropFile('csv-cut', 'op_scope.csv', cut);
+    assertShown(opened, 'ready', /ends without its closing line/, /holds 3000 of 4000 samples/,
+      new RegExp(`line ${firstDataLine + 3001} `));
+    await assertFirst(opened.page, 'op_scope-cut', 3000);
   });
 
   test('an unreadable scale: the trace is still drawn, unshifted, and the message says why', async () => {
     const lines = csvLines.map((l) => (l.startsWith('Vertical Scale,') ? 'Vertical Scale,abc,' : l));
-    const { page, state, message } = await dropFile('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
-    assert.equal(state, 'ready');
-    assert.match(message, /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/);
-    assert.match(message, /line \d+ "Vertical Scale,abc,": the value is not a number/);
+    const { page, ...shown } = await dropFile('csv-bad-scale', 'op_scope.csv', lines.join('\n'));
+    assertShown(shown, 'ready',
+      /CH1 scale is missing or unreadable: its voltages are unknown and its trace is drawn unshifted/,
+      /line \d+ "Vertical Scale,abc,": the value is not a number/);
     const { img, c1, c2 } = await screen(page, 'op_scope-bad-scale');
     assertTrace(img, expected.samples1, { scale: 1, position: 0 }, c1, 'CH1 (unshifted)', [c2]);
     assertTrace(img, expected.samples2, ch2, c2, 'CH2', [c1]);
@@ -129,10 +119,9 @@ describe('op_scope.csv with damaged lines', () => {
   });
 
   test('a file that is no capture: nothing drawn, a clear message', async () => {
-    const { page, state, message } = await dropFile('csv-not-capture', 'op_scope.csv', 'hello,world\n1,2\n');
-    assert.equal(state, 'failed');
-    assert.match(message, /is not a capture: it has no "Memory Length," line/);
-    assertGraticule((await screen(page, 'op_scope-not-capture')).img);
+    const opened = await dropFile('csv-not-capture', 'op_scope.csv', 'hello,world\n1,2\n');
+    assertShown(opened, 'failed', /is not a capture: it has no "Memory Length," line/);
+    assertGraticule((await screen(opened.page, 'op_scope-not-capture')).img);
   });
 });
 
@@ -143,16 +132,16 @@ describe('captures written on Windows', () => {
   test('gbookFtemp.js run beside the page', async () => {
     const js = windows(scriptLines);
     assert.match(js, /timeInterval=\d\.\d+e-0\d\d\r\n/);
-    const { page, state, message } = await openPage('script-windows', { 'gbookFtemp.js': js });
-    assert.deepEqual({ state, message }, { state: 'ready', message: null });
-    await assertScreen(page, 'gbookFtemp-windows');
+    const opened = await openPage('script-windows', { 'gbookFtemp.js': js });
+    assertShown(opened, 'ready');
+    await assertScreen(opened.page, 'gbookFtemp-windows');
   });
 
   test('op_scope.csv and gbookFtemp.js opened as files', async () => {
     for (const [name, lines] of [['op_scope.csv', csvLines], ['gbookFtemp.js', scriptLines]]) {
-      const { page, state, message } = await dropFile(`windows-${name}`, name, windows(lines));
-      assert.deepEqual({ state, message }, { state: 'ready', message: null }, name);
-      await assertScreen(page, `${name}-windows-open`, expected.samples1, expected.samples2, ` of ${name}`);
+      const opened = await dropFile(`windows-${name}`, name, windows(lines));
+      assertShown(opened, 'ready');
+      await assertScreen(opened.page, `${name}-windows-open`, expected.samples1, expected.samples2, ` of ${name}`);
     }
   });
 });
@@ -161,8 +150,8 @@ describe('a trace beyond the screen', () => {
   test('channel 1 moved up 4 divisions: cut at the top edge, never drawn outside, and noted', async () => {
     const moved = { scale: ch1.scale, position: ch1.position + 3 * ch1.scale };
     const lines = scriptLines.map((l) => (l.startsWith('var Vertical1Position=') ? `var Vertical1Position=${moved.position}` : l));
-    const { page, state } = await openPage('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
-    assert.equal(state, 'ready');
+    const { page, ...shown } = await openPage('script-offscreen', { 'gbookFtemp.js': lines.join('\n') });
+    assertShown(shown, 'ready');
     assert.match(await text(page, '#legend'), /CH1: \d+ samples lie beyond the top or bottom of the screen/);
     const { img, c1, c2 } = await screen(page, 'gbookFtemp-offscreen');
     assertTrace(img, expected.samples1, moved, c1, 'CH1 (moved)', [c2]);

@@ -6,8 +6,10 @@
 // the capture goes to VIEWER_OUT/capture).
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
+import readline from 'node:readline';
+import { once } from 'node:events';
+import { setTimeout as sleep } from 'node:timers/promises';
 import { CAPTURE_DIR, FLAT, FULL_RANGE, OUT, SETTINGS, WAVE1, WAVE2, settingsLine } from './support/capture.mjs';
 
 function fail(message) {
@@ -15,8 +17,7 @@ function fail(message) {
   process.exit(1);
 }
 
-const benchsim = process.env.BENCHSIM;
-const scopecap = process.env.SCOPECAP;
+const { BENCHSIM: benchsim, SCOPECAP: scopecap } = process.env;
 for (const [name, file] of [['BENCHSIM', benchsim], ['SCOPECAP', scopecap]]) {
   if (!file) fail(`${name} is not set (ctest sets it; by hand: ${name}=build/.../program)`);
   if (!fs.existsSync(file)) fail(`${name} (${file}) does not exist: build it first`);
@@ -24,32 +25,22 @@ for (const [name, file] of [['BENCHSIM', benchsim], ['SCOPECAP', scopecap]]) {
 
 fs.rmSync(CAPTURE_DIR, { recursive: true, force: true });
 fs.mkdirSync(CAPTURE_DIR, { recursive: true });
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-capture-'));
 const settingsFile = path.join(OUT, 'settings.txt');
 fs.writeFileSync(settingsFile, settingsLine() + '\n');
 const benchArgs = ['--settings', settingsFile, '--wave1', WAVE1, '--wave2', WAVE2];
-const link = path.join(work, 'com9');
+// the bench makes this link to its line and removes it when it ends
+const link = path.join(OUT, 'com9');
 
 // the bench prints the link's path once the line is ready
-const bench = spawn(benchsim, ['scope', '--link', link, '--once', ...benchArgs], {
-  stdio: ['ignore', 'pipe', 'pipe'],
-});
+const bench = spawn(benchsim, ['scope', '--link', link, '--once', ...benchArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
 let benchErr = '';
 bench.stderr.on('data', (d) => { benchErr += d; });
-const benchExit = new Promise((resolve) => bench.on('exit', (code, signal) => resolve({ code, signal })));
-const ready = await new Promise((resolve) => {
-  let out = '';
-  const timer = setTimeout(() => resolve(false), 15000);
-  bench.stdout.on('data', (d) => {
-    out += d;
-    if (out.includes('\n')) {
-      clearTimeout(timer);
-      resolve(out.split('\n')[0].trim() === link);
-    }
-  });
-  bench.on('exit', () => { clearTimeout(timer); resolve(false); });
-});
-if (!ready) {
+const benchExit = new Promise((resolve) => bench.on('exit', (code, signal) => resolve(code ?? signal)));
+const benchOut = readline.createInterface({ input: bench.stdout });
+// its first line; none when it ends or stays silent for 15 s
+const [firstLine] = await Promise.race(
+  [once(benchOut, 'line'), once(benchOut, 'close'), sleep(15000, [], { ref: false })]);
+if (firstLine?.trim() !== link) {
   bench.kill('SIGTERM');
   fail(`benchsim did not report the link ${link} ready:\n${benchErr}`);
 }
@@ -66,25 +57,19 @@ fs.writeFileSync(path.join(CAPTURE_DIR, 'scopecap.log'), run.stdout || '');
 const stopTimer = setTimeout(() => bench.kill('SIGTERM'), 10000);
 const benchEnd = await benchExit;
 clearTimeout(stopTimer);
-fs.rmSync(work, { recursive: true, force: true });
 if (run.error) fail(`scopecap did not finish: ${run.error.message}`);
 if (run.status !== 0) fail(`scopecap exited with ${run.status}:\n${run.stderr}\n${(run.stdout || '').slice(-2000)}`);
-if (benchEnd.code !== 0) fail(`benchsim --once ended with ${benchEnd.code ?? benchEnd.signal}:\n${benchErr}`);
+if (benchEnd !== 0) fail(`benchsim --once ended with ${benchEnd}:\n${benchErr}`);
 for (const f of ['op_scope.csv', 'gbookFtemp.js']) {
   if (!fs.existsSync(path.join(CAPTURE_DIR, f))) fail(`scopecap wrote no ${f}`);
 }
 
-// what the bench sent: 4000 samples, one per line, and the sample interval
+// what the bench sent: 4000 samples, one per line, and a line "interval SECONDS"
 function dump(channel, args = benchArgs) {
   const r = spawnSync(benchsim, ['scope', '--dump-samples', String(channel), ...args], { encoding: 'utf8' });
   if (r.status !== 0) fail(`benchsim --dump-samples ${channel} failed: ${r.stderr}`);
-  const samples = [];
-  let interval = NaN;
-  for (const line of r.stdout.split('\n')) {
-    const t = line.trim();
-    if (/^[+-]?\d+$/.test(t)) samples.push(Number(t));
-    else if (/[\d.]+e[+-]?\d+|\d\.\d/i.test(t)) interval = Number(/[+-]?[\d.]+(e[+-]?\d+)?/i.exec(t)[0]);
-  }
+  const samples = r.stdout.split('\n').filter((l) => /^-?\d+$/.test(l)).map(Number);
+  const interval = Number(/^interval (\S+)$/m.exec(r.stdout)?.[1]);
   if (samples.length !== 4000) fail(`benchsim --dump-samples ${channel} gave ${samples.length} samples, not 4000`);
   if (!(interval > 0)) fail(`benchsim --dump-samples ${channel} gave no sample interval:\n${r.stdout.slice(-300)}`);
   return { samples, interval };

@@ -2,23 +2,15 @@
 # Chromium through playwright-core (tests/viewer/setup.sh installs both). The first
 # test makes the capture with scopecap against the virtual oscilloscope; the page
 # tests load it. A missing node, Chromium or playwright-core fails them loudly.
-set(viewer_out ${CMAKE_BINARY_DIR}/viewer-tests)
-# sim/ lists benchsim only once it exists; until then the capture step says it is missing
-if(TARGET benchsim)
-  set(viewer_benchsim $<TARGET_FILE:benchsim>)
-else()
-  set(viewer_benchsim ${CMAKE_BINARY_DIR}/sim/benchsim)
-endif()
 set(viewer_env
-  VIEWER_OUT=${viewer_out}
-  BENCHSIM=${viewer_benchsim}
+  VIEWER_OUT=${CMAKE_BINARY_DIR}/viewer-tests
+  BENCHSIM=$<TARGET_FILE:benchsim>
   SCOPECAP=$<TARGET_FILE:scopecap>
   CHROMIUM=/usr/bin/chromium)
 
 find_program(NODE_PROGRAM node)
-if(NODE_PROGRAM)
-  set(viewer_node ${NODE_PROGRAM})
-else()
+set(viewer_node ${NODE_PROGRAM})
+if(NOT NODE_PROGRAM)
   set(viewer_node sh -c "echo 'node is not installed: run tests/viewer/setup.sh' >&2 && false" node)
 endif()
 

@@ -1,60 +1,52 @@
 // Starts Debian's Chromium headless through playwright-core, with a fresh profile
-// each time, and opens the viewer page in it.
+// each time, and opens the viewer page in it. setup.sh installs both.
 import { after, afterEach, before, beforeEach } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import { decodePng } from './png.mjs';
+import { chromium } from 'playwright-core';
+import { PNG } from 'pngjs';
 import { ARTEFACTS, pageFolder } from './capture.mjs';
 
-let context, profile, testPages = [];
+let context, testPages = [];
+// uncaught errors in the viewer's own script since the last test ended
+const viewerErrors = [];
 
 // One Chromium for the test file. The pages a test opens are closed after it, even
 // when it fails; a page opened in a before() hook stays for the tests of its group.
+// A test fails on an uncaught error in the viewer's script during it (or during the
+// before() of its group).
 export function useBrowser() {
   before(async () => {
-    const executable = process.env.CHROMIUM || '/usr/bin/chromium';
-    if (!fs.existsSync(executable)) {
-      throw new Error(`Chromium is missing (${executable}): run tests/viewer/setup.sh, which installs Debian's chromium`);
-    }
-    let chromium;
-    try {
-      ({ chromium } = await import('playwright-core'));
-    } catch (e) {
-      throw new Error(`playwright-core is missing (${e.message}): run tests/viewer/setup.sh, which runs npm ci`);
-    }
-    profile = fs.mkdtempSync(path.join(os.tmpdir(), 'viewer-chromium-'));
-    context = await chromium.launchPersistentContext(profile, {
-      executablePath: executable,
+    // in a fresh temporary profile ('') that playwright-core removes on close, which
+    // also adds the switches for a quiet, sandbox-free headless run
+    context = await chromium.launchPersistentContext('', {
+      executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
       headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-        '--disable-component-update', '--disable-sync'],
+      args: ['--disable-gpu'],
       viewport: { width: 1280, height: 800 },
       deviceScaleFactor: 1,
       timeout: 60000,
     });
+    fs.mkdirSync(ARTEFACTS, { recursive: true });
   });
   beforeEach(() => { testPages = []; });
-  afterEach(async () => { await Promise.all(testPages.map((p) => p.close())); });
-  after(async () => {
-    await context?.close();
-    if (profile) fs.rmSync(profile, { recursive: true, force: true });
+  afterEach(async () => {
+    await Promise.all(testPages.map((p) => p.close()));
+    assert.deepEqual(viewerErrors.splice(0), [], 'uncaught errors in viewer.js');
   });
+  after(async () => { await context?.close(); });
 }
 
-// Opens a page and waits until the viewer has finished loading: { page, viewerErrors,
-// state, message }. Uncaught errors in the viewer's own script are collected in
-// viewerErrors, for the test to assert there are none.
+// Opens a page and waits until the viewer has finished loading: { page, state, message }.
 export async function openViewer(url) {
   const page = await context.newPage();
   testPages.push(page);
-  const viewerErrors = [];
   page.on('pageerror', (err) => {
     if (/viewer\.js/.test(err.stack || '')) viewerErrors.push(err.message);
   });
   await page.goto(url);
-  return { page, viewerErrors, ...(await shown(page)) };
+  return { page, ...(await shown(page)) };
 }
 
 // The page in a fresh folder beside the given files ({ name: text }).
@@ -70,65 +62,62 @@ async function shown(page) {
 }
 
 async function emptyPage(name) {
-  const opened = await openPage(name);
-  assert.equal(opened.state, 'empty', `the page with no capture beside it: ${opened.message}`);
-  return opened;
+  const { page, state, message } = await openPage(name);
+  assert.equal(state, 'empty', `the page with no capture beside it: ${message}`);
+  return page;
 }
 
 // The page with no capture beside it and a file dropped on it, as a user would.
 export async function dropFile(pageName, name, content) {
-  const opened = await emptyPage(pageName);
-  const dataTransfer = await opened.page.evaluateHandle(([n, c]) => {
+  const page = await emptyPage(pageName);
+  const dataTransfer = await page.evaluateHandle(([n, c]) => {
     const dt = new DataTransfer();
     dt.items.add(new File([c], n));
     return dt;
   }, [name, content]);
-  await opened.page.dispatchEvent('body', 'drop', { dataTransfer });
-  return { ...opened, ...(await shown(opened.page)) };
+  await page.dispatchEvent('body', 'drop', { dataTransfer });
+  return { page, ...(await shown(page)) };
 }
 
 // The page with no capture beside it and a file chosen with its file button
 // (a path, or { name, mimeType, buffer }).
 export async function chooseFile(pageName, file) {
-  const opened = await emptyPage(pageName);
-  await opened.page.setInputFiles('#file-input', file);
-  return { ...opened, ...(await shown(opened.page)) };
+  const page = await emptyPage(pageName);
+  await page.setInputFiles('#file-input', file);
+  return { page, ...(await shown(page)) };
 }
 
-// Loaded with nothing to report: ready, no message, no error in the viewer's script.
-export function assertClean({ state, message, viewerErrors }) {
-  assert.deepEqual({ state, message, viewerErrors }, { state: 'ready', message: null, viewerErrors: [] });
+// The state the page settled in, and a message that matches each pattern (with no
+// pattern: no message at all).
+export function assertShown({ state, message }, wantState, ...patterns) {
+  assert.equal(state, wantState, `the page is ${state}, saying: ${message}`);
+  if (!patterns.length) assert.equal(message, null);
+  for (const p of patterns) assert.match(message, p);
 }
 
 // Screenshot of the screen canvas, kept under the artefact folder: its pixels, and
 // the colours the legend gives channels 1 and 2 as [r, g, b].
 export async function screen(page, name) {
-  fs.mkdirSync(ARTEFACTS, { recursive: true });
   // on a fractional position the element screenshot would be a pixel off the canvas
   const box = await page.locator('#screen').boundingBox();
   if (![box.x, box.y, box.width, box.height].every(Number.isInteger)) {
     throw new Error(`the screen canvas is not on whole pixels: ${JSON.stringify(box)}`);
   }
-  const img = decodePng(await page.locator('#screen').screenshot({ path: path.join(ARTEFACTS, `${name}.png`) }));
-  const swatches = await page.evaluate(() => [1, 2].map((k) => {
-    const probe = document.createElement('span');
+  const img = readPng(await page.locator('#screen').screenshot({ path: path.join(ARTEFACTS, `${name}.png`) }));
+  const [c1, c2] = await page.evaluate(() => [1, 2].map((k) => {
+    const probe = document.body.appendChild(document.createElement('span'));
     probe.className = `swatch ch${k}`;
-    document.body.appendChild(probe);
-    const c = getComputedStyle(probe).backgroundColor;
+    const css = getComputedStyle(probe).backgroundColor;
     probe.remove();
-    return c;
-  }));
-  const [c1, c2] = swatches.map((css) => {
     const m = /rgba?\((\d+),\s*(\d+),\s*(\d+)/.exec(css);
     if (!m) throw new Error(`unexpected swatch colour ${css}`);
-    return [Number(m[1]), Number(m[2]), Number(m[3])];
-  });
+    return m.slice(1).map(Number);
+  }));
   return { img, c1, c2 };
 }
 
 // Whole-page screenshot, for a person to look at what a damaged file shows.
 export async function pageShot(page, name) {
-  fs.mkdirSync(ARTEFACTS, { recursive: true });
   await page.screenshot({ path: path.join(ARTEFACTS, `${name}-page.png`) });
 }
 
@@ -137,6 +126,16 @@ export async function readoutAt(page, x, y) {
   const box = await page.locator('#screen').boundingBox();
   await page.mouse.move(box.x + x, box.y + y);
   return (await text(page, '#readout')).split('\n').map((l) => l.trim());
+}
+
+// A PNG file's size and the [r, g, b] of any pixel.
+export function readPng(file) {
+  const { width, height, data } = PNG.sync.read(file);
+  const at = (x, y) => {
+    const o = 4 * (y * width + x);
+    return [data[o], data[o + 1], data[o + 2]];
+  };
+  return { width, height, at };
 }
 
 export async function text(page, selector) {

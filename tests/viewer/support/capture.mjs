@@ -33,13 +33,11 @@ export const FLAT = 'zero';
 export function settingsLine() {
   const e = (v) => v.toExponential(3).replace(/e([+-])(\d)$/, 'e$10$2');
   const E = (v) => e(v).toUpperCase();
-  const { ch1, ch2 } = SETTINGS;
+  const channel = (n, { position, probeCode, scale }) => [`:CHANnel${n}:DISPlay 1`, 'BWLimit 0', 'COUPling 0',
+    'INVert 0', `OFFSet ${e(position)}`, `PROBe ${probeCode}`, `SCALe ${e(scale)}`];
   return [
     ':DISPlay:WAVeform 1', 'ACCumulate 0', 'CONTrast 20', 'GRATicule 0',
-    ':CHANnel1:DISPlay 1', 'BWLimit 0', 'COUPling 0', 'INVert 0',
-    `OFFSet ${e(ch1.position)}`, `PROBe ${ch1.probeCode}`, `SCALe ${e(ch1.scale)}`,
-    ':CHANnel2:DISPlay 1', 'BWLimit 0', 'COUPling 0', 'INVert 0',
-    `OFFSet ${e(ch2.position)}`, `PROBe ${ch2.probeCode}`, `SCALe ${e(ch2.scale)}`,
+    ...channel(1, SETTINGS.ch1), ...channel(2, SETTINGS.ch2),
     ':CHANnel1:MATH 0', ':TIMebase:SWEep 0', `SCALe ${e(SETTINGS.timeBase)}`, 'DELay 0.000e+00',
     `WINDow:SCALe ${E(SETTINGS.timeBase / 10)}`, 'DELay 0.000E+00', ':ACQuire:MODe 0', 'AVERage 0',
     ':TRIGger:TYPe 0', 'SOURce 0', 'MODe 1', 'SLOP 0', 'COUPle 1', 'REJect 0', 'NREJ 0',

@@ -37,22 +37,17 @@ export function columnHasColour(img, x, colour) {
 export function assertTrace(img, samples, setting, colour, name, covering = []) {
   const faults = [];
   const byColumn = Array.from({ length: WIDTH }, () => []);
-  const columnStart = new Array(WIDTH).fill(-1);
-  samples.forEach((s, i) => {
-    const c = columnOf(i);
-    if (columnStart[c] < 0) columnStart[c] = i;
-    if (s !== null) byColumn[c].push(i);
-  });
+  samples.forEach((_, i) => byColumn[columnOf(i)].push(i));
   for (let c = 0; c < WIDTH && faults.length < 8; c++) {
     const x = LEFT + c;
     const have = rowsOfColour(img, x, colour);
-    const idx = byColumn[c];
+    const idx = byColumn[c].filter((i) => samples[i] !== null);
     if (!idx.length) {
       if (have.length) faults.push(`column ${c}: no sample there, but the trace colour at rows ${have.slice(0, 5)}`);
       continue;
     }
     const rows = idx.map((i) => rowFor(samples[i], setting));
-    const before = columnStart[c] - 1;
+    const before = byColumn[c][0] - 1;
     const joined = before >= 0 && samples[before] !== null ? [rowFor(samples[before], setting)] : [];
     const lo = Math.min(...rows, ...joined) - 1, hi = Math.max(...rows, ...joined) + 1;
     const stray = have.filter((y) => y < lo || y > hi);
@@ -97,15 +92,11 @@ export function assertOnScreen(img, colour, name) {
 export function assertExtremes(img, samples, setting, colour, name) {
   const present = samples.filter((s) => s !== null);
   for (const [which, value] of [['max', Math.max(...present)], ['min', Math.min(...present)]]) {
-    let best = -1, bestRun = 0;
-    for (let i = 0; i < samples.length; ) {
-      let j = i;
-      while (j < samples.length && samples[j] === value) j++;
-      if (j - i > bestRun) {
-        bestRun = j - i;
-        best = (i + j - 1) >> 1;
-      }
-      i = j > i ? j : i + 1;
+    let best = -1;
+    for (let i = 0, run = 0, longest = 0; i < samples.length; i++) {
+      run = samples[i] === value ? run + 1 : 0;
+      // the middle of the first longest run so far
+      if (run > longest) [longest, best] = [run, i - (run >> 1)];
     }
     const x = LEFT + columnOf(best), r = rowFor(samples[best], setting);
     const rows = rowsOfColour(img, x, colour, 0, img.height - 1);
