@@ -6,23 +6,8 @@ namespace {
 
 using namespace simtest;
 
-// Word 0x0C01 as the 53 pin bytes the LED routine sends, written out by hand.
-std::vector<int> pins0C01()
-{
-    std::vector<int> p = {0x08, 0x00, 0x00};
-    auto rep = [&](std::initializer_list<int> three, int times) {
-        for (int i = 0; i < times; ++i)
-            p.insert(p.end(), three);
-    };
-    rep({0x00, 0x02, 0x00}, 4);
-    rep({0x04, 0x06, 0x04}, 2);
-    rep({0x00, 0x02, 0x00}, 9);
-    rep({0x04, 0x06, 0x04}, 1);
-    p.insert(p.end(), {0x08, 0x08});
-    return p;
-}
-
-// Any word the same way: LOAD pulse, 16 clocked bits from the top, LOAD high.
+// A word as the LED routine sends it in 53 pin bytes: LOAD pulse, 16 clocked bits from
+// the top, LOAD high.
 std::vector<int> pinsFor(uint16_t word)
 {
     std::vector<int> p = {0x08, 0x00, 0x00};
@@ -140,9 +125,14 @@ TEST_F(AdapterBench, KeypadRecordsAndAbsentDevices)
 TEST_F(AdapterBench, LedDriverLatchesTheWordFromItsFiftyThreePinBytes)
 {
     startBench();
-    std::vector<int> pins = pins0C01();
-    ASSERT_EQ(pins.size(), 53u);
-    EXPECT_EQ(pins, pinsFor(0x0C01)); // the test's own encoder agrees with the hand-written list
+    // 0x0C01 by hand: LOAD low, each bit as data, clock high, clock low, LOAD high
+    const std::vector<int> pins = {0x08, 0x00, 0x00,
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // 0
+                                   0x04, 0x06, 0x04, 0x04, 0x06, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // C
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // 0
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x04, 0x06, 0x04, // 1
+                                   0x08, 0x08};
+    EXPECT_EQ(pinsFor(0x0C01), pins); // the test's own encoder agrees with the hand-written list
     sendPins(pins);
     std::vector<std::string> log = bench->commands();
     // each pin byte is logged as its frame; the latch comes with the first of the two 08s
@@ -191,7 +181,7 @@ TEST_F(AdapterBench, PinsOutsideIoModeDriveNothing)
 {
     opts.initialMode = 0x60;
     startBench();
-    sendPins(pins0C01());
+    sendPins(pinsFor(0x0C01));
     EXPECT_TRUE(bench->adapterState().latched.empty());
     EXPECT_EQ(bench->adapterState().ledRegisters[0x0C], 0);
 }
