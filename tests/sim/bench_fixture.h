@@ -23,6 +23,7 @@ using namespace std::chrono_literals;
 using sim::BenchOptions;
 using sim::hexBytes; // "5A 01"
 using Clock = std::chrono::steady_clock;
+using Lines = std::vector<std::string>; // a log, or the replies, compared in one expectation
 
 // The settings line the instrument reports at power-up, written out in full.
 inline const std::string kDefaultSettings =

@@ -74,7 +74,7 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
     BenchProcess bench("scope", link, {"--once", "--log", log});
     {
         SlavePort port(link, true); // exclusive, as the program opens it
-        EXPECT_EQ(port.query("*LRN?\r"), sim::scopeSettingsReply(sim::BenchOptions{}));
+        EXPECT_EQ(port.query("*LRN?\r"), kDefaultSettings + "\n");
         port.write(":acquire1:memory?\r");
         EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
         std::this_thread::sleep_for(200ms);
@@ -132,22 +132,21 @@ TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
 {
     // the bench's end as a port is found, so its own line settings must do the job
     ptyPair benchEnd(ptyPair::Slave::Cooked), programEnd;
-    {
-        // a null-modem cable between the two masters: what either slave's user writes, the other's reads
-        std::jthread cable([&](std::stop_token cut) {
-            while (!cut.stop_requested()) {
-                programEnd.write(benchEnd.read(4096, 10ms));
-                benchEnd.write(programEnd.read(4096, 10ms));
-            }
-        });
-        BenchProcess bench(std::vector<std::string>{"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
-        ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
-        ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
-        EXPECT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.err, "");
-        expectCaptureFiles(dir, benchCaptureInput(sim::BenchOptions{}));
-        EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
-    }
+    // a null-modem cable between the two masters: what either slave's user writes, the other's reads
+    std::jthread cable([&](std::stop_token cut) {
+        while (!cut.stop_requested()) {
+            programEnd.write(benchEnd.read(4096, 10ms));
+            benchEnd.write(programEnd.read(4096, 10ms));
+        }
+    });
+    BenchProcess bench(std::vector<std::string>{"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
+    ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    expectCaptureFiles(dir, benchCaptureInput(sim::BenchOptions{}));
+    EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
+
     expectFails({"scope", "--device", dir + "/none"}, 1,
                 "benchsim: cannot open " + dir + "/none: No such file or directory\n");
     expectFails({"iss", "--device", "/dev/null"}, 1, "benchsim: /dev/null is not a serial device: ");

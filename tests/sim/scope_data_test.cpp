@@ -135,8 +135,8 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
 
 // The interpreter without a line: what each command logs and answers.
 struct Exchange {
-    std::vector<std::string> log;
-    std::vector<std::string> replies; // "-" for no reply
+    Lines log;
+    Lines replies; // "-" for no reply
 };
 
 Exchange feed(sim::ScopeModel &m, const std::string &in)
@@ -183,7 +183,7 @@ TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
         GTEST_SKIP() << why;
     ASSERT_STREQ(probe, "0,5"); // the C library wrote a decimal comma meanwhile
     EXPECT_EQ(text, kDefaultSettings);
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-3.000e-03\n"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-3.000e-03\n"}));
 }
 
 TEST(ScopeModel, TerminatorsAndLog)
@@ -191,15 +191,15 @@ TEST(ScopeModel, TerminatorsAndLog)
     sim::ScopeModel m{BenchOptions{}};
     // "\r\n" is one end, "\r" and "\n" each end a command, text is logged as received
     Exchange e = feed(m, ":TIM:DEL -3.0E-03\r\n:tim:del?\n*idn?\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:DEL -3.0E-03", ":tim:del?", "*idn?"}));
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-3.000e-03\n", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:DEL -3.0E-03", ":tim:del?", "*idn?"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-3.000e-03\n", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"}));
     // a command split over reads, and "\r" | "\n" split between them
     EXPECT_TRUE(feed(m, ":TIM:S").log.empty());
     e = feed(m, "CAL?\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SCAL?"}));
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"5.000e-04\n"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:SCAL?"}));
+    EXPECT_EQ(e.replies, (Lines{"5.000e-04\n"}));
     e = feed(m, "\n:TIM:SWE?\n\n\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SWE?"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:SWE?"}));
 }
 
 TEST(ScopeModel, OnlyTheSecondChannelEndsAJob)
@@ -238,12 +238,11 @@ TEST(ScopeModel, ErrorsAreReportedOnce)
     sim::ScopeModel m{BenchOptions{}};
     Exchange e = feed(m, ":SYST:ERR?\n:NO:SUCH?\n:BOGUS 3\n:TIM:DEL abc\n:SYST:ERR?\n:SYST:ERR?\n:SYST:ERR?\n"
                          ":SYST:ERR?\n");
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"+0, No error\n", "-", "-", "-", "-113, Undefined header\n",
-                                                   "-113, Undefined header\n", "-104, Data type error\n",
-                                                   "+0, No error\n"}));
+    EXPECT_EQ(e.replies, (Lines{"+0, No error\n", "-", "-", "-", "-113, Undefined header\n", "-113, Undefined header\n",
+                                "-104, Data type error\n", "+0, No error\n"}));
     // the set-up commands of the sequences are accepted without error or reply
     e = feed(m, "*RST\r:AUT\r:chan2:inv 1\r:DISP:WAV 0\r:SINGLE\r:SYST:ERR?\r");
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-", "-", "-", "-", "+0, No error\n"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-", "-", "-", "-", "+0, No error\n"}));
     std::string lrn = feed(m, "*lrn?\r").replies.at(0);
     EXPECT_EQ(lrn.rfind(":DISPlay:WAVeform 0;", 0), 0u) << lrn;
     EXPECT_NE(lrn.find(":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 1;"), std::string::npos) << lrn;
