@@ -10,6 +10,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <ranges>
 #include <set>
 
 namespace {
@@ -74,10 +75,8 @@ TEST(ScopeBlock, WaveformKinds)
     // the ramp covers the whole 8-bit range, each value once a cycle
     std::vector<int16_t> ramp = w(sim::WaveKind::Ramp, 128, 256);
     EXPECT_EQ(at(ramp, {0, 128, 255, 256}), (std::vector<int>{-128, 0, 127, -128}));
-    std::set<int> seen(ramp.begin(), ramp.begin() + 256);
-    EXPECT_EQ(seen.size(), 256u);
-    EXPECT_EQ(*seen.begin(), -128);
-    EXPECT_EQ(*seen.rbegin(), 127);
+    const auto range = std::views::iota(-128, 128);
+    EXPECT_EQ(std::set<int>(ramp.begin(), ramp.begin() + 256), std::set<int>(range.begin(), range.end()));
 
     std::vector<int16_t> tri = w(sim::WaveKind::Triangle, 100, 400);
     EXPECT_EQ(at(tri, {0, 50, 100, 200, 300}), (std::vector<int>{-100, -50, 0, 100, 0}));
@@ -91,8 +90,7 @@ TEST(ScopeBlock, WaveformKinds)
     ASSERT_TRUE(sim::parseWaveSpec("square:20:1000:30", &parsed, &why)) << why;
     EXPECT_EQ(sim::waveSamples(parsed), pulse);
 
-    std::vector<int16_t> zero = w(sim::WaveKind::Zero, 0, 400);
-    EXPECT_TRUE(std::all_of(zero.begin(), zero.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(w(sim::WaveKind::Zero, 0, 400), std::vector<int16_t>(4000, 0));
 
     // 16-bit extremes: the amplitude is clamped to what the block can carry
     BenchOptions extremes;
@@ -219,9 +217,8 @@ TEST(ScopeModel, LongFormsAndSettersShareOneState)
     Exchange e = feed(m, ":TIMebase:SCALe 1.0E-3\n:TIMEBASE:SCALE?\n:CHANnel2:PROBe 2\n:chan2:prob?\n"
                          ":TRIGger:LEVel -0.5\n:TRIG:LEV?\n:acq1:mem?\n");
     ASSERT_EQ(e.replies.size(), 7u);
-    EXPECT_EQ(e.replies[1], "1.000e-03\n");
-    EXPECT_EQ(e.replies[3], "2\n");
-    EXPECT_EQ(e.replies[5], "-5.000E-01\n");
+    EXPECT_EQ(Lines(e.replies.begin(), e.replies.begin() + 6),
+              (Lines{"-", "1.000e-03\n", "-", "2\n", "-", "-5.000E-01\n"}));
     // the block's interval follows the new time base: 1e-3 / 400 = 2.5e-6
     EXPECT_EQ(hexBytes(e.replies[6].substr(6, 4)), "36 27 C5 AC");
     std::string lrn = feed(m, "*LRN?\n").replies.at(0);
@@ -230,7 +227,7 @@ TEST(ScopeModel, LongFormsAndSettersShareOneState)
     EXPECT_NE(lrn.find(";LEVel -5.000E-01;"), std::string::npos) << lrn;
     // *RST brings back the power-up state
     feed(m, "*RST\n");
-    EXPECT_EQ(feed(m, "*LRN?\n").replies.at(0), sim::scopeSettingsReply(BenchOptions{}));
+    EXPECT_EQ(feed(m, "*LRN?\n").replies.at(0), kDefaultSettings + "\n");
 }
 
 TEST(ScopeModel, ErrorsAreReportedOnce)
