@@ -27,12 +27,11 @@ protected:
         for (int p : pins)
             ASSERT_EQ(hexBytes(ask(bytes({0x63, p}), 1)), "FF");
     }
-    std::vector<std::string> events()
+    // The log's events, without the frames.
+    Lines events()
     {
-        std::vector<std::string> out;
-        for (const std::string &l : bench->commands())
-            if (l.rfind("# ", 0) == 0)
-                out.push_back(l);
+        Lines log = bench->commands(), out;
+        std::ranges::copy_if(log, std::back_inserter(out), [](const std::string &l) { return l.starts_with("# "); });
         return out;
     }
 };
@@ -146,29 +145,20 @@ TEST_F(AdapterBench, LedMatrixFollowsTheRowWords)
     startBench();
     for (uint16_t word : {0x0101, 0x0324, 0x0880, 0x0B07})
         sendPins(pinsFor(word));
-    EXPECT_EQ(sim::matrixText(bench->adapterState().rows()), "#.......\n"
-                                                             "........\n"
-                                                             "..#..#..\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             ".......#\n");
     EXPECT_EQ(bench->adapterState().ledRegisters[0x0B], 0x07);
-    std::vector<std::string> ev = events();
-    // --matrix: after each of the three row words, none after the scan-limit word
+    // --matrix: the matrix is logged after each of the three row words, not after the scan-limit word
+    const Lines matrix = {"# matrix",
+                          "# #.......", "# ........", "# ..#..#..", "# ........",
+                          "# ........", "# ........", "# ........", "# .......#"};
+    Lines ev = events();
     EXPECT_EQ(std::count(ev.begin(), ev.end(), "# matrix"), 3);
+    ASSERT_GE(ev.size(), 10u);
+    EXPECT_EQ(Lines(ev.end() - 10, ev.end() - 1), matrix);
     EXPECT_EQ(ev.back(), "# latched 0B07");
-    auto last = std::find(ev.rbegin(), ev.rend(), "# matrix").base() - 1;
-    ASSERT_GE(ev.end() - last, 9);
-    EXPECT_EQ(*(last + 3), "# ..#..#..");
-    EXPECT_EQ(*(last + 8), "# .......#");
     // the matrix is also logged when the bench stops
     bench->stop();
-    std::vector<std::string> all = bench->commands();
-    ASSERT_GE(all.size(), 9u);
-    EXPECT_EQ(all[all.size() - 9], "# matrix");
-    EXPECT_EQ(all.back(), "# .......#");
+    Lines all = bench->commands();
+    EXPECT_EQ(Lines(all.end() - 9, all.end()), matrix);
 }
 
 TEST_F(AdapterBench, PinsOutsideIoModeDriveNothing)
