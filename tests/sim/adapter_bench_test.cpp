@@ -84,7 +84,7 @@ TEST_F(AdapterBench, RangerReportsTheChosenEchoes)
     // in inches (0x50): 300 / 2.54 = 118, 100 / 2.54 = 39
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x50}), 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x02, 0x04}), 4)), "00 76 00 27");
-    EXPECT_TRUE(logged(bench->commands(), "# srf08: ranging 300 cm, 100 cm"));
+    EXPECT_EQ(events(), (Lines{"# srf08: ranging 300 cm, 100 cm", "# srf08: ranging 118 in, 39 in"}));
 }
 
 TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)

@@ -46,12 +46,6 @@ inline bool linkGone(const std::string &path)
     return !std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
-// Whether the bench logged `line` among `log`.
-inline bool logged(const std::vector<std::string> &log, const std::string &line)
-{
-    return std::find(log.begin(), log.end(), line) != log.end();
-}
-
 class BenchFixture : public ::testing::Test {
 protected:
     // Starts the bench with the options the test has set in `opts`.
