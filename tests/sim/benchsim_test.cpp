@@ -13,10 +13,12 @@ namespace {
 using namespace simtest;
 namespace fs = std::filesystem;
 
-// benchsim runs as a child process: of the fixture only the directory is used.
+// benchsim runs as a child process: of the fixture only the directory is used, with
+// the link a test has benchsim make there.
 class Benchsim : public BenchFixture {
 protected:
     const std::string dir = tempDir();
+    const std::string link = dir + "/com9";
 };
 
 ProgramRun benchsim(const std::vector<std::string> &args) { return runProgram(benchsimPath(), args, {}, "", 10s); }
@@ -35,7 +37,6 @@ void expectFails(const std::vector<std::string> &args, int status, const std::st
 
 TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
 {
-    const std::string link = dir + "/com9";
     writeFile(link, "an old file in the way\n"); // replaced by the link
     BenchProcess bench("scope", link, {"--quiet"}); // throws unless it printed the link
     ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
@@ -53,7 +54,7 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
 
 TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
 {
-    const std::string link = dir + "/com3", log = dir + "/iss.log";
+    const std::string log = dir + "/iss.log";
     BenchProcess bench("iss", link, {"--log", log});
     {
         SlavePort port(link);
@@ -70,7 +71,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
 
 TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
 {
-    const std::string link = dir + "/com9", log = dir + "/scope.log";
+    const std::string log = dir + "/scope.log";
     BenchProcess bench("scope", link, {"--once", "--log", log});
     {
         SlavePort port(link, true); // exclusive, as the program opens it
@@ -89,7 +90,6 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
 
 TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
 {
-    const std::string link = dir + "/com9";
     BenchProcess bench("iss", link, {"--once", "--quiet"});
     // opening and closing without a frame is not a job
     SlavePort(link).close();
@@ -108,7 +108,6 @@ TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
 
 TEST_F(Benchsim, HangupAfterExitsByItself)
 {
-    const std::string link = dir + "/com9";
     BenchProcess bench("scope", link, {"--hangup-after", "10", "--quiet"});
     SlavePort port(link);
     port.write("*LRN?\r");
@@ -177,9 +176,9 @@ TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
 {
     expectFails({"scope", "--link", dir + "/no-such-dir/com9"}, 1,
                 "benchsim: cannot make the link " + dir + "/no-such-dir/com9: ");
-    expectFails({"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"}, 1,
+    expectFails({"iss", "--link", link, "--log", dir + "/no-such-dir/log"}, 1,
                 "benchsim: cannot write the log ");
-    EXPECT_TRUE(linkGone(dir + "/com9"));
+    EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, HelpNamesEveryOption)
