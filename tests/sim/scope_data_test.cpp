@@ -102,7 +102,7 @@ TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
 {
     BenchOptions opts;
     EXPECT_EQ(sim::scopeSettingsText(opts), kDefaultSettings);
-    EXPECT_EQ(sim::scopeSettingsReply(opts), std::string(kDefaultSettings) + "\n");
+    EXPECT_EQ(sim::scopeSettingsReply(opts), kDefaultSettings + "\n");
     // the program reads the reply with one 700-byte block read
     EXPECT_LT(sim::scopeSettingsReply(opts).size(), 700u);
 }
