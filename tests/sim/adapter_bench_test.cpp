@@ -6,23 +6,8 @@ namespace {
 
 using namespace simtest;
 
-// Word 0x0C01 as the 53 pin bytes the LED routine sends, written out by hand.
-std::vector<int> pins0C01()
-{
-    std::vector<int> p = {0x08, 0x00, 0x00};
-    auto rep = [&](std::initializer_list<int> three, int times) {
-        for (int i = 0; i < times; ++i)
-            p.insert(p.end(), three);
-    };
-    rep({0x00, 0x02, 0x00}, 4);
-    rep({0x04, 0x06, 0x04}, 2);
-    rep({0x00, 0x02, 0x00}, 9);
-    rep({0x04, 0x06, 0x04}, 1);
-    p.insert(p.end(), {0x08, 0x08});
-    return p;
-}
-
-// Any word the same way: LOAD pulse, 16 clocked bits from the top, LOAD high.
+// A word as the LED routine sends it in 53 pin bytes: LOAD pulse, 16 clocked bits from
+// the top, LOAD high.
 std::vector<int> pinsFor(uint16_t word)
 {
     std::vector<int> p = {0x08, 0x00, 0x00};
@@ -42,12 +27,11 @@ protected:
         for (int p : pins)
             ASSERT_EQ(hexBytes(ask(bytes({0x63, p}), 1)), "FF");
     }
-    std::vector<std::string> events()
+    // The log's events, without the frames.
+    Lines events()
     {
-        std::vector<std::string> out;
-        for (const std::string &l : bench->commands())
-            if (l.rfind("# ", 0) == 0)
-                out.push_back(l);
+        Lines log = bench->commands(), out;
+        std::ranges::copy_if(log, std::back_inserter(out), [](const std::string &l) { return l.starts_with("# "); });
         return out;
     }
 };
@@ -70,12 +54,9 @@ TEST_F(AdapterBench, ModuleCommands)
     // an unknown module command is logged and not answered
     EXPECT_EQ(askFor(bytes({0x5A, 0x7E}), 300ms), "");
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00"); // still in step
-    std::vector<std::string> log = bench->commands();
-    EXPECT_EQ(log.front(), "5A 01");
-    EXPECT_TRUE(logged(log, "# unknown mode 33"));
-    auto unknown = std::find(log.begin(), log.end(), "5A 7E");
-    ASSERT_NE(unknown, log.end());
-    EXPECT_EQ(*(unknown + 1), "# no reply: unknown module command 5A 7E");
+    EXPECT_EQ(bench->commands(), (Lines{"5A 01", "5A 03", "5A 02 60 00", "5A 01", "5A 02 33 00", "# unknown mode 33",
+                                        "5A 02 10 0F", "5A 01", "5A 10 0C 00", "5A 12 00 00", "5A 02 00 00", "5A 01",
+                                        "5A 7E", "# no reply: unknown module command 5A 7E", "5A 01"}));
 }
 
 TEST_F(AdapterBench, I2cOnlyInAnI2cMode)
@@ -84,8 +65,7 @@ TEST_F(AdapterBench, I2cOnlyInAnI2cMode)
     // power-up is I/O mode: the ranging command is logged and not answered
     EXPECT_EQ(askFor(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 300ms), "");
     EXPECT_EQ(bench->adapterState().srf08[2], 0); // and the ranger never heard it
-    EXPECT_EQ(bench->commands(),
-              (std::vector<std::string>{"55 E0 00 01 51", "# no reply: not in an I2C mode (mode 00)"}));
+    EXPECT_EQ(bench->commands(), (Lines{"55 E0 00 01 51", "# no reply: not in an I2C mode (mode 00)"}));
     ASSERT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x40, 0x00}), 2)), "FF 00");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1)), "01");
 }
@@ -104,7 +84,7 @@ TEST_F(AdapterBench, RangerReportsTheChosenEchoes)
     // in inches (0x50): 300 / 2.54 = 118, 100 / 2.54 = 39
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x50}), 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x02, 0x04}), 4)), "00 76 00 27");
-    EXPECT_TRUE(logged(bench->commands(), "# srf08: ranging 300 cm, 100 cm"));
+    EXPECT_EQ(events(), (Lines{"# srf08: ranging 300 cm, 100 cm", "# srf08: ranging 118 in, 39 in"}));
 }
 
 TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
@@ -116,9 +96,8 @@ TEST_F(AdapterBench, DisplayFrameSplitOverTwoWrites)
     EXPECT_EQ(hexBytes(ask("HELLO", 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x04, 0x00}) + " 42", 1)), "01"); // 0 appends at the cursor
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xC6, 0x00, 0x03, 0x0C}) + "AB", 1)), "01");  // 12 clears first
-    EXPECT_EQ(bench->commands(), (std::vector<std::string>{"55 C6 00 06 0C 48 45 4C 4C 4F", "# display: HELLO",
-                                                           "55 C6 00 04 00 20 34 32", "# display: HELLO 42",
-                                                           "55 C6 00 03 0C 41 42", "# display: AB"}));
+    EXPECT_EQ(bench->commands(), (Lines{"55 C6 00 06 0C 48 45 4C 4C 4F", "# display: HELLO", "55 C6 00 04 00 20 34 32",
+                                        "# display: HELLO 42", "55 C6 00 03 0C 41 42", "# display: AB"}));
     EXPECT_EQ(bench->adapterState().display, "AB");
 }
 
@@ -131,8 +110,7 @@ TEST_F(AdapterBench, KeypadRecordsAndAbsentDevices)
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x0A, 0x10, 0x07, 0x00, 0x04, 0x04, 0xFF, 0x40, 0x00, 0x20}), 1)), "01");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x50, 0x00, 0x01, 0x33}), 1)), "00"); // nobody at 0x50
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0x51, 0x00, 0x02}), 2)), "00 00");
-    EXPECT_EQ(events(), (std::vector<std::string>{"# record 0A: 00 04 04 FF 40 00 20", "# no device at 50",
-                                                  "# no device at 50"}));
+    EXPECT_EQ(events(), (Lines{"# record 0A: 00 04 04 FF 40 00 20", "# no device at 50", "# no device at 50"}));
     ASSERT_EQ(bench->adapterState().records.size(), 1u);
     EXPECT_EQ(hexBytes(bytes(bench->adapterState().records[0])), "00 04 04 FF 40 00 20");
 }
@@ -140,14 +118,19 @@ TEST_F(AdapterBench, KeypadRecordsAndAbsentDevices)
 TEST_F(AdapterBench, LedDriverLatchesTheWordFromItsFiftyThreePinBytes)
 {
     startBench();
-    std::vector<int> pins = pins0C01();
-    ASSERT_EQ(pins.size(), 53u);
-    EXPECT_EQ(pins, pinsFor(0x0C01)); // the test's own encoder agrees with the hand-written list
+    // 0x0C01 by hand: LOAD low, each bit as data, clock high, clock low, LOAD high
+    const std::vector<int> pins = {0x08, 0x00, 0x00,
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // 0
+                                   0x04, 0x06, 0x04, 0x04, 0x06, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // C
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, // 0
+                                   0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00, 0x04, 0x06, 0x04, // 1
+                                   0x08, 0x08};
+    EXPECT_EQ(pinsFor(0x0C01), pins); // the test's own encoder agrees with the hand-written list
     sendPins(pins);
     std::vector<std::string> log = bench->commands();
     // each pin byte is logged as its frame; the latch comes with the first of the two 08s
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string &l) { return l.rfind("63 ", 0) == 0; }), 53);
-    EXPECT_EQ(events(), std::vector<std::string>{"# latched 0C01"});
+    EXPECT_EQ(events(), Lines{"# latched 0C01"});
     auto latched = std::find(log.begin(), log.end(), "# latched 0C01");
     ASSERT_NE(latched, log.end());
     EXPECT_EQ(log.end() - latched, 2); // then only the last "63 08"
@@ -162,36 +145,27 @@ TEST_F(AdapterBench, LedMatrixFollowsTheRowWords)
     startBench();
     for (uint16_t word : {0x0101, 0x0324, 0x0880, 0x0B07})
         sendPins(pinsFor(word));
-    EXPECT_EQ(sim::matrixText(bench->adapterState().rows()), "#.......\n"
-                                                             "........\n"
-                                                             "..#..#..\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             "........\n"
-                                                             ".......#\n");
     EXPECT_EQ(bench->adapterState().ledRegisters[0x0B], 0x07);
-    std::vector<std::string> ev = events();
-    // --matrix: after each of the three row words, none after the scan-limit word
+    // --matrix: the matrix is logged after each of the three row words, not after the scan-limit word
+    const Lines matrix = {"# matrix",
+                          "# #.......", "# ........", "# ..#..#..", "# ........",
+                          "# ........", "# ........", "# ........", "# .......#"};
+    Lines ev = events();
     EXPECT_EQ(std::count(ev.begin(), ev.end(), "# matrix"), 3);
+    ASSERT_GE(ev.size(), 10u);
+    EXPECT_EQ(Lines(ev.end() - 10, ev.end() - 1), matrix);
     EXPECT_EQ(ev.back(), "# latched 0B07");
-    auto last = std::find(ev.rbegin(), ev.rend(), "# matrix").base() - 1;
-    ASSERT_GE(ev.end() - last, 9);
-    EXPECT_EQ(*(last + 3), "# ..#..#..");
-    EXPECT_EQ(*(last + 8), "# .......#");
     // the matrix is also logged when the bench stops
     bench->stop();
-    std::vector<std::string> all = bench->commands();
-    ASSERT_GE(all.size(), 9u);
-    EXPECT_EQ(all[all.size() - 9], "# matrix");
-    EXPECT_EQ(all.back(), "# .......#");
+    Lines all = bench->commands();
+    EXPECT_EQ(Lines(all.end() - 9, all.end()), matrix);
 }
 
 TEST_F(AdapterBench, PinsOutsideIoModeDriveNothing)
 {
     opts.initialMode = 0x60;
     startBench();
-    sendPins(pins0C01());
+    sendPins(pinsFor(0x0C01));
     EXPECT_TRUE(bench->adapterState().latched.empty());
     EXPECT_EQ(bench->adapterState().ledRegisters[0x0C], 0);
 }
@@ -200,8 +174,8 @@ TEST_F(AdapterBench, TheSelfTestPatternLatchesAfterSingleClocks)
 {
     startBench();
     sendPins({0x00, 0x01, 0x02, 0x04, 0x08, 0x0A, 0x02, 0x06, 0x04, 0x0C, 0x08, 0x00, 0x0E});
-    EXPECT_EQ(events(), (std::vector<std::string>{"# latched 0000 after 1 clock", "# latched 0000 after 1 clock",
-                                                  "# latched 0001 after 1 clock"}));
+    EXPECT_EQ(events(), (Lines{"# latched 0000 after 1 clock", "# latched 0000 after 1 clock",
+                               "# latched 0001 after 1 clock"}));
     EXPECT_EQ(bench->adapterState().ledRegisters, (std::array<uint8_t, 16>{})); // register 0 is the no-op
 }
 
@@ -212,7 +186,7 @@ TEST_F(AdapterBench, AnUnfinishedFrameIsDropped)
     // the adapter gives up on the frame after a second of silence
     std::this_thread::sleep_for(1600ms);
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x01}), 3)), "07 07 00");
-    EXPECT_EQ(bench->commands(), (std::vector<std::string>{"# dropped incomplete frame: 55 C6", "5A 01"}));
+    EXPECT_EQ(bench->commands(), (Lines{"# dropped incomplete frame: 55 C6", "5A 01"}));
 }
 
 } // namespace

@@ -23,6 +23,18 @@ using namespace std::chrono_literals;
 using sim::BenchOptions;
 using sim::hexBytes; // "5A 01"
 using Clock = std::chrono::steady_clock;
+using Lines = std::vector<std::string>; // a log, or the replies, compared in one expectation
+
+// The settings line the instrument reports at power-up, written out in full.
+inline const std::string kDefaultSettings =
+    ":DISPlay:WAVeform 1;ACCumulate 0;CONTrast 15;GRATicule 1;"
+    ":CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet -1.000e+00;PROBe 1;SCALe 5.000e-01;"
+    ":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet 5.000e-01;PROBe 0;SCALe 1.000e+00;"
+    ":CHANnel1:MATH 0;:TIMebase:SWEep 0;SCALe 5.000e-04;DELay 0.000e+00;WINDow:SCALe 5.000E-05;DELay 0.000E+00;"
+    ":ACQuire:MODe 0;AVERage 0;:TRIGger:TYPe 0;SOURce 0;MODe 1;SLOP 0;COUPle 1;REJect 0;NREJ 0;LEVel 1.200E+00;"
+    "PULSe:MODe: 0;TIMe 0.000E+00;:VIDeo:TYPe 1;POLarity 0;FIELd 0;LINe 0;:CURSor:SOURce 1;XDISPlay 0;"
+    "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
+    ":REF2:DISPlay 0;LOCate -50;:RUN";
 
 // Plain bytes, for frames and for what a test compares byte for byte.
 inline std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
@@ -32,12 +44,6 @@ inline std::string bytes(const std::vector<uint8_t> &values) { return std::strin
 inline bool linkGone(const std::string &path)
 {
     return !std::filesystem::exists(std::filesystem::symlink_status(path));
-}
-
-// Whether the bench logged `line` among `log`.
-inline bool logged(const std::vector<std::string> &log, const std::string &line)
-{
-    return std::find(log.begin(), log.end(), line) != log.end();
 }
 
 class BenchFixture : public ::testing::Test {

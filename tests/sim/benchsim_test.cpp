@@ -5,28 +5,38 @@
 #include "program_expect.h"
 #include "sim_expect.h"
 
-#include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <poll.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace simtest;
 namespace fs = std::filesystem;
 
-// benchsim runs as a child process: of the fixture only the directory is used.
+// benchsim runs as a child process: of the fixture only the directory is used, with
+// the link a test has benchsim make there.
 class Benchsim : public BenchFixture {
 protected:
     const std::string dir = tempDir();
+    const std::string link = dir + "/com9";
 };
 
 ProgramRun benchsim(const std::vector<std::string> &args) { return runProgram(benchsimPath(), args, {}, "", 10s); }
 
+// benchsim ARGS exits with `status`, prints nothing and writes one line to standard
+// error that starts with `error`.
+void expectFails(const std::vector<std::string> &args, int status, const std::string &error)
+{
+    ProgramRun run = benchsim(args);
+    const std::string shown = ::testing::PrintToString(args);
+    EXPECT_EQ(run.exitStatus, status) << shown;
+    EXPECT_EQ(run.out, "") << shown;
+    EXPECT_EQ(run.err.rfind(error, 0), 0u) << shown << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << run.err;
+}
+
 TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
 {
-    const std::string link = dir + "/com9";
     writeFile(link, "an old file in the way\n"); // replaced by the link
     BenchProcess bench("scope", link, {"--quiet"}); // throws unless it printed the link
     ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
@@ -38,14 +48,13 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(bench.running());
-    bench.signal(SIGTERM);
-    EXPECT_EQ(bench.waitExit(5s), 0);
+    EXPECT_EQ(bench.stop(), 0); // SIGTERM
     EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
 {
-    const std::string link = dir + "/com3", log = dir + "/iss.log";
+    const std::string log = dir + "/iss.log";
     BenchProcess bench("iss", link, {"--log", log});
     {
         SlavePort port(link);
@@ -62,11 +71,11 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
 
 TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
 {
-    const std::string link = dir + "/com9", log = dir + "/scope.log";
+    const std::string log = dir + "/scope.log";
     BenchProcess bench("scope", link, {"--once", "--log", log});
     {
         SlavePort port(link, true); // exclusive, as the program opens it
-        EXPECT_EQ(port.query("*LRN?\r"), sim::scopeSettingsReply(sim::BenchOptions{}));
+        EXPECT_EQ(port.query("*LRN?\r"), kDefaultSettings + "\n");
         port.write(":acquire1:memory?\r");
         EXPECT_EQ(port.read(8014, 3s).size(), 8014u);
         std::this_thread::sleep_for(200ms);
@@ -81,7 +90,6 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
 
 TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
 {
-    const std::string link = dir + "/com9";
     BenchProcess bench("iss", link, {"--once", "--quiet"});
     // opening and closing without a frame is not a job
     SlavePort(link).close();
@@ -100,7 +108,6 @@ TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)
 
 TEST_F(Benchsim, HangupAfterExitsByItself)
 {
-    const std::string link = dir + "/com9";
     BenchProcess bench("scope", link, {"--hangup-after", "10", "--quiet"});
     SlavePort port(link);
     port.write("*LRN?\r");
@@ -117,56 +124,31 @@ TEST_F(Benchsim, WithoutALinkItPrintsTheSlave)
     EXPECT_EQ(bench.firstLine().rfind("/dev/pts/", 0), 0u) << bench.firstLine();
     SlavePort port(bench.firstLine());
     EXPECT_EQ(port.query(":TIM:SCAL?\n"), "5.000e-04\n");
-    bench.signal(SIGTERM);
-    EXPECT_EQ(bench.waitExit(5s), 0);
-}
-
-// A null-modem cable between two pty masters: what either slave's user writes, the
-// other slave's user reads.
-void cable(int a, int b, const std::atomic<bool> &cut)
-{
-    char buf[4096];
-    while (!cut) {
-        pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-        poll(p, 2, 20);
-        bool idle = true;
-        for (int k = 0; k < 2; ++k) {
-            ssize_t n = p[k].revents & POLLIN ? read(p[k].fd, buf, sizeof buf) : 0;
-            for (ssize_t done = 0; n > 0 && done < n;) {
-                ssize_t w = write(p[1 - k].fd, buf + done, (size_t)(n - done));
-                done += w > 0 ? w : 0;
-            }
-            idle = idle && n <= 0;
-        }
-        if (idle)
-            std::this_thread::sleep_for(2ms); // a slave not open gives POLLHUP at once
-    }
+    EXPECT_EQ(bench.stop(), 0);
 }
 
 TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
 {
     // the bench's end as a port is found, so its own line settings must do the job
     ptyPair benchEnd(ptyPair::Slave::Cooked), programEnd;
-    std::atomic<bool> cut{false};
-    std::thread wire(cable, benchEnd.masterFd(), programEnd.masterFd(), std::cref(cut));
-    {
-        BenchProcess bench(std::vector<std::string>{"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
-        ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
-        ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
-        EXPECT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.err, "");
-        expectCaptureFiles(dir, benchCaptureInput(sim::BenchOptions{}));
-        EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
-    }
-    cut = true;
-    wire.join();
+    // a null-modem cable between the two masters: what either slave's user writes, the other's reads
+    std::jthread cable([&](std::stop_token cut) {
+        while (!cut.stop_requested()) {
+            programEnd.write(benchEnd.read(4096, 10ms));
+            benchEnd.write(programEnd.read(4096, 10ms));
+        }
+    });
+    BenchProcess bench(std::vector<std::string>{"scope", "--device", benchEnd.slavePath(), "--once", "--quiet"});
+    ASSERT_EQ(bench.firstLine(), benchEnd.slavePath());
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", programEnd.slavePath()}}, dir, 60s);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    expectCaptureFiles(dir, benchCaptureInput(sim::BenchOptions{}));
+    EXPECT_EQ(bench.waitExit(10s), 0) << "--once ends it on a device too";
 
-    ProgramRun run = benchsim({"scope", "--device", dir + "/none"});
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err, "benchsim: cannot open " + dir + "/none: No such file or directory\n");
-    run = benchsim({"iss", "--device", "/dev/null"});
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err.rfind("benchsim: /dev/null is not a serial device: ", 0), 0u) << run.err;
+    expectFails({"scope", "--device", dir + "/none"}, 1,
+                "benchsim: cannot open " + dir + "/none: No such file or directory\n");
+    expectFails({"iss", "--device", "/dev/null"}, 1, "benchsim: /dev/null is not a serial device: ");
 }
 
 TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
@@ -186,26 +168,17 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
         {"scope", "--device"}, {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
         {"scope", "--device", "/dev/null", "--hangup-after", "5"}, {"iss", "--device", "/dev/null", "--once"},
     };
-    for (const auto &args : bad) {
-        ProgramRun run = benchsim(args);
-        const std::string shown = ::testing::PrintToString(args);
-        EXPECT_EQ(run.exitStatus, 64) << shown;
-        EXPECT_EQ(run.out, "") << shown;
-        EXPECT_EQ(run.err.rfind("benchsim: ", 0), 0u) << shown << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << run.err;
-    }
+    for (const auto &args : bad)
+        expectFails(args, 64, "benchsim: ");
 }
 
 TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
 {
-    ProgramRun run = benchsim({"scope", "--link", dir + "/no-such-dir/com9"});
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("benchsim: cannot make the link " + dir + "/no-such-dir/com9: ", 0), 0u) << run.err;
-    run = benchsim({"iss", "--link", dir + "/com9", "--log", dir + "/no-such-dir/log"});
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err.rfind("benchsim: cannot write the log ", 0), 0u) << run.err;
-    EXPECT_TRUE(linkGone(dir + "/com9"));
+    expectFails({"scope", "--link", dir + "/no-such-dir/com9"}, 1,
+                "benchsim: cannot make the link " + dir + "/no-such-dir/com9: ");
+    expectFails({"iss", "--link", link, "--log", dir + "/no-such-dir/log"}, 1,
+                "benchsim: cannot write the log ");
+    EXPECT_TRUE(linkGone(link));
 }
 
 TEST_F(Benchsim, HelpNamesEveryOption)

@@ -11,29 +11,16 @@ class ScopeBench : public BenchFixture {};
 TEST_F(ScopeBench, SettingsReplyIsTheLineAndNothingMore)
 {
     startBench();
-    std::string reply = query("*LRN?\r");
-    EXPECT_EQ(reply, sim::scopeSettingsReply(opts));
-    EXPECT_EQ(reply.rfind(":DISPlay:WAVeform ", 0), 0u);
-    EXPECT_NE(reply.find(":CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet -1.000e+00;PROBe 1;SCALe "
-                         "5.000e-01;:CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet 5.000e-01;PROBe 0;"
-                         "SCALe 1.000e+00;"),
-              std::string::npos);
+    EXPECT_EQ(query("*LRN?\r"), kDefaultSettings + "\n");
     EXPECT_EQ(port->readFor(200ms), "");
 }
 
 TEST_F(ScopeBench, BothBlocksByteForByte)
 {
     startBench();
-    std::string b1 = ask(":acquire1:memory?\r", 9000, 3s);
-    std::string b2 = ask(":ACQUIRE2:MEMORY?\n", 9000, 3s);
-    ASSERT_EQ(b1.size(), 8014u);
-    ASSERT_EQ(b2.size(), 8014u);
-    EXPECT_EQ(b1, bytes(sim::waveBlockFor(opts, 1)));
-    EXPECT_EQ(b2, bytes(sim::waveBlockFor(opts, 2)));
-    EXPECT_EQ(hexBytes(b1.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
-    EXPECT_EQ(hexBytes(b2.substr(0, 14)), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
-    EXPECT_EQ(hexBytes(b1.substr(14 + 200, 2)), "00 2D"); // channel 1 sample 100: the sine's peak, 45
-    EXPECT_EQ(hexBytes(b2.substr(14 + 1000, 2)), "FF CE"); // channel 2 sample 500: the square's low half
+    // the blocks' layout and samples are checked by hand in ScopeBlock.LayoutByteForByte
+    EXPECT_EQ(ask(":acquire1:memory?\r", 9000, 3s), bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_EQ(ask(":ACQUIRE2:MEMORY?\n", 9000, 3s), bytes(sim::waveBlockFor(opts, 2)));
 }
 
 TEST_F(ScopeBench, ABlockWaitsForASlowReader)

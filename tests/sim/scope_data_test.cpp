@@ -10,28 +10,12 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <ranges>
 #include <set>
 
 namespace {
 
 using namespace simtest;
-
-// The settings line the instrument reports at power-up, written out in full.
-const char kDefaultSettings[] =
-    ":DISPlay:WAVeform 1;ACCumulate 0;CONTrast 15;GRATicule 1;"
-    ":CHANnel1:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet -1.000e+00;PROBe 1;SCALe 5.000e-01;"
-    ":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 0;OFFSet 5.000e-01;PROBe 0;SCALe 1.000e+00;"
-    ":CHANnel1:MATH 0;:TIMebase:SWEep 0;SCALe 5.000e-04;DELay 0.000e+00;WINDow:SCALe 5.000E-05;DELay 0.000E+00;"
-    ":ACQuire:MODe 0;AVERage 0;:TRIGger:TYPe 0;SOURce 0;MODe 1;SLOP 0;COUPle 1;REJect 0;NREJ 0;LEVel 1.200E+00;"
-    "PULSe:MODe: 0;TIMe 0.000E+00;:VIDeo:TYPe 1;POLarity 0;FIELd 0;LINe 0;:CURSor:SOURce 1;XDISPlay 0;"
-    "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
-    ":REF2:DISPlay 0;LOCate -50;:RUN";
-
-// `count` bytes of a block from byte `from`, as hex.
-std::string hexAt(const std::vector<uint8_t> &block, size_t from, size_t count)
-{
-    return hexBytes(block.data() + from, count);
-}
 
 // The samples at these indexes, to compare several in one expectation.
 std::vector<int> at(const std::vector<int16_t> &samples, std::initializer_list<size_t> ks)
@@ -51,19 +35,19 @@ TEST(ScopeBlock, LayoutByteForByte)
     ASSERT_EQ(b2.size(), 8014u);
     // "#48008"; 5.000e-04 s/div over 400 samples per division: 1.25e-06 s, float 0x35A7C5AC;
     // the channel; three zeros
-    EXPECT_EQ(hexAt(b1, 0, 14), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
-    EXPECT_EQ(hexAt(b2, 0, 14), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
+    EXPECT_EQ(hexBytes(b1.data(), 14), "23 34 38 30 30 38 35 A7 C5 AC 01 00 00 00");
+    EXPECT_EQ(hexBytes(b2.data(), 14), "23 34 38 30 30 38 35 A7 C5 AC 02 00 00 00");
     EXPECT_EQ(sim::sampleInterval(opts), 1.25e-06f);
     // channel 1: sine, 45 counts, 400 samples a cycle
-    EXPECT_EQ(hexAt(b1, 14, 2), "00 00");       // sample 0
-    EXPECT_EQ(hexAt(b1, 14 + 100, 2), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
-    EXPECT_EQ(hexAt(b1, 14 + 200, 2), "00 2D"); // sample 100: +45
-    EXPECT_EQ(hexAt(b1, 14 + 600, 2), "FF D3"); // sample 300: -45
-    EXPECT_EQ(blockSample(b1, 3700), 45);       // 9 cycles later
+    EXPECT_EQ(hexBytes(&b1[14], 2), "00 00");       // sample 0
+    EXPECT_EQ(hexBytes(&b1[14 + 100], 2), "00 20"); // sample 50: 45 sin(pi/4) = 31.8
+    EXPECT_EQ(hexBytes(&b1[14 + 200], 2), "00 2D"); // sample 100: +45
+    EXPECT_EQ(hexBytes(&b1[14 + 600], 2), "FF D3"); // sample 300: -45
+    EXPECT_EQ(blockSample(b1, 3700), 45);           // 9 cycles later
     // channel 2: square, 50 counts, 1000 samples a cycle
-    EXPECT_EQ(hexAt(b2, 14, 2), "00 32");
+    EXPECT_EQ(hexBytes(&b2[14], 2), "00 32");
     EXPECT_EQ(blockSample(b2, 499), 50);
-    EXPECT_EQ(hexAt(b2, 14 + 1000, 2), "FF CE"); // sample 500: -50
+    EXPECT_EQ(hexBytes(&b2[14 + 1000], 2), "FF CE"); // sample 500: -50
     EXPECT_EQ(blockSample(b2, 999), -50);
     EXPECT_EQ(blockSample(b2, 1000), 50);
     EXPECT_EQ(blockSample(b2, 3999), -50);
@@ -74,13 +58,11 @@ TEST(ScopeBlock, SamplesAreTheBlocksSamples)
     BenchOptions opts;
     opts.wave1 = {sim::WaveKind::Triangle, 90, 300};
     opts.wave2 = {sim::WaveKind::Ramp, 128, 256};
-    for (int ch = 1; ch <= 2; ++ch) {
-        std::vector<int16_t> samples = sim::waveSamples(opts, ch);
-        std::vector<uint8_t> block = sim::waveBlockFor(opts, ch);
-        ASSERT_EQ(samples.size(), 4000u);
-        for (size_t k = 0; k < 4000; ++k)
-            ASSERT_EQ(blockSample(block, k), samples[k]) << "channel " << ch << " sample " << k;
-    }
+    ScopeCaptureInput read; // the blocks decoded as the capture tests decode them
+    setChannelFromBlock(read, 1, sim::waveBlockFor(opts, 1), 8014);
+    setChannelFromBlock(read, 2, sim::waveBlockFor(opts, 2), 8014);
+    EXPECT_EQ(read.ch1, sim::waveSamples(opts, 1));
+    EXPECT_EQ(read.ch2, sim::waveSamples(opts, 2));
     // the two defaults differ
     EXPECT_NE(sim::waveSamples(BenchOptions{}, 1), sim::waveSamples(BenchOptions{}, 2));
 }
@@ -91,10 +73,8 @@ TEST(ScopeBlock, WaveformKinds)
     // the ramp covers the whole 8-bit range, each value once a cycle
     std::vector<int16_t> ramp = w(sim::WaveKind::Ramp, 128, 256);
     EXPECT_EQ(at(ramp, {0, 128, 255, 256}), (std::vector<int>{-128, 0, 127, -128}));
-    std::set<int> seen(ramp.begin(), ramp.begin() + 256);
-    EXPECT_EQ(seen.size(), 256u);
-    EXPECT_EQ(*seen.begin(), -128);
-    EXPECT_EQ(*seen.rbegin(), 127);
+    const auto range = std::views::iota(-128, 128);
+    EXPECT_EQ(std::set<int>(ramp.begin(), ramp.begin() + 256), std::set<int>(range.begin(), range.end()));
 
     std::vector<int16_t> tri = w(sim::WaveKind::Triangle, 100, 400);
     EXPECT_EQ(at(tri, {0, 50, 100, 200, 300}), (std::vector<int>{-100, -50, 0, 100, 0}));
@@ -108,22 +88,21 @@ TEST(ScopeBlock, WaveformKinds)
     ASSERT_TRUE(sim::parseWaveSpec("square:20:1000:30", &parsed, &why)) << why;
     EXPECT_EQ(sim::waveSamples(parsed), pulse);
 
-    std::vector<int16_t> zero = w(sim::WaveKind::Zero, 0, 400);
-    EXPECT_TRUE(std::all_of(zero.begin(), zero.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(w(sim::WaveKind::Zero, 0, 400), std::vector<int16_t>(4000, 0));
 
     // 16-bit extremes: the amplitude is clamped to what the block can carry
     BenchOptions extremes;
     extremes.wave1 = {sim::WaveKind::Square, 32768, 4};
     EXPECT_EQ(at(sim::waveSamples(extremes, 1), {0, 2}), (std::vector<int>{32767, -32768}));
     std::vector<uint8_t> block = sim::waveBlockFor(extremes, 1);
-    EXPECT_EQ(hexAt(block, 14, 2) + " " + hexAt(block, 18, 2), "7F FF 80 00");
+    EXPECT_EQ(hexBytes(&block[14], 2) + " " + hexBytes(&block[18], 2), "7F FF 80 00");
 }
 
 TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
 {
     BenchOptions opts;
     EXPECT_EQ(sim::scopeSettingsText(opts), kDefaultSettings);
-    EXPECT_EQ(sim::scopeSettingsReply(opts), std::string(kDefaultSettings) + "\n");
+    EXPECT_EQ(sim::scopeSettingsReply(opts), kDefaultSettings + "\n");
     // the program reads the reply with one 700-byte block read
     EXPECT_LT(sim::scopeSettingsReply(opts).size(), 700u);
 }
@@ -139,7 +118,7 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
                        s.triggerLevel, s.displayWaveform),
               std::make_tuple(2.0, 0, 2.0, 2.5e-06, 2.5e-07, 0.0, 12340));
     // 2.5e-06 s/div / 400 = 6.25e-09 s, float 0x31D6BF95
-    EXPECT_EQ(hexAt(sim::waveBlockFor(opts, 1), 6, 4), "31 D6 BF 95");
+    EXPECT_EQ(hexBytes(sim::waveBlockFor(opts, 1).data() + 6, 4), "31 D6 BF 95");
 
     // a relative DELay after WINDow:SCALe is the window's, not the time base's
     opts.settings = ":TIMebase:SWEep 2;SCALe 1.000e-03;DELay 4.000e-04;WINDow:SCALe 1.000E-04;DELay 7.000E-05;"
@@ -152,8 +131,8 @@ TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
 
 // The interpreter without a line: what each command logs and answers.
 struct Exchange {
-    std::vector<std::string> log;
-    std::vector<std::string> replies; // "-" for no reply
+    Lines log;
+    Lines replies; // "-" for no reply
 };
 
 Exchange feed(sim::ScopeModel &m, const std::string &in)
@@ -166,58 +145,41 @@ Exchange feed(sim::ScopeModel &m, const std::string &in)
     return e;
 }
 
-// A locale with a decimal comma for this process: an installed one, or one built
-// with localedef into a directory of its own (LOCPATH) from the system's sources.
-class CommaLocale {
-public:
-    CommaLocale()
-    {
-        for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
-            if (std::setlocale(LC_NUMERIC, name) != nullptr)
-                return;
-        if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) {
-            why_ = "no locale with a decimal comma, and no locale sources to build one";
-            return;
-        }
-        dir_ = makeTempDir("simtest-locale-");
-        ProgramRun run = runProgram("/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8", dir_ + "/de_DE.UTF-8"}, {},
-                                    "", std::chrono::seconds(60));
-        setenv("LOCPATH", dir_.c_str(), 1);
-        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
-            why_ = "localedef could not build de_DE.UTF-8: " + run.err;
-    }
-    ~CommaLocale()
-    {
-        std::setlocale(LC_NUMERIC, "C");
-        if (!dir_.empty()) {
-            unsetenv("LOCPATH");
-            removeTree(dir_);
-        }
-    }
-    bool active() const { return why_.empty(); }
-    const std::string &why() const { return why_; }
-
-private:
-    std::string dir_, why_;
-};
+// Switches LC_NUMERIC to a locale with a decimal comma: an installed one, or one built
+// with localedef into `dir` (LOCPATH) from the system's sources. Why not, when it cannot.
+std::string useCommaLocale(const std::string &dir)
+{
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name) != nullptr)
+            return "";
+    if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE"))
+        return "no locale with a decimal comma, and no locale sources to build one";
+    const std::vector<std::string> args = {"-i", "de_DE", "-f", "UTF-8", dir + "/de_DE.UTF-8"};
+    ProgramRun run = runProgram("/usr/bin/localedef", args, {}, "", 60s);
+    setenv("LOCPATH", dir.c_str(), 1);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        return "localedef could not build de_DE.UTF-8: " + run.err;
+    return "";
+}
 
 TEST(ScopeSettings, NumbersDoNotFollowTheProcessLocale)
 {
-    std::string text;
-    std::vector<std::string> replies;
-    {
-        CommaLocale comma;
-        if (!comma.active())
-            GTEST_SKIP() << comma.why();
-        char probe[16];
-        std::snprintf(probe, sizeof probe, "%.1f", 0.5);
-        ASSERT_STREQ(probe, "0,5"); // the C library now writes a decimal comma
-        text = sim::scopeSettingsText(BenchOptions{});
-        sim::ScopeModel m{BenchOptions{}};
-        replies = feed(m, ":TIM:DEL -3.0E-03\r:TIM:DEL?\r").replies;
-    }
+    const std::string dir = makeTempDir("simtest-locale-");
+    const std::string why = useCommaLocale(dir);
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+    const std::string text = sim::scopeSettingsText(BenchOptions{});
+    sim::ScopeModel m{BenchOptions{}};
+    const Exchange e = feed(m, ":TIM:DEL -3.0E-03\r:TIM:DEL?\r");
+    // back to the C locale before anything is checked: a failed check must not leave it set
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    removeTree(dir);
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    ASSERT_STREQ(probe, "0,5"); // the C library wrote a decimal comma meanwhile
     EXPECT_EQ(text, kDefaultSettings);
-    EXPECT_EQ(replies, (std::vector<std::string>{"-", "-3.000e-03\n"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-3.000e-03\n"}));
 }
 
 TEST(ScopeModel, TerminatorsAndLog)
@@ -225,15 +187,15 @@ TEST(ScopeModel, TerminatorsAndLog)
     sim::ScopeModel m{BenchOptions{}};
     // "\r\n" is one end, "\r" and "\n" each end a command, text is logged as received
     Exchange e = feed(m, ":TIM:DEL -3.0E-03\r\n:tim:del?\n*idn?\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:DEL -3.0E-03", ":tim:del?", "*idn?"}));
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-3.000e-03\n", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:DEL -3.0E-03", ":tim:del?", "*idn?"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-3.000e-03\n", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"}));
     // a command split over reads, and "\r" | "\n" split between them
     EXPECT_TRUE(feed(m, ":TIM:S").log.empty());
     e = feed(m, "CAL?\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SCAL?"}));
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"5.000e-04\n"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:SCAL?"}));
+    EXPECT_EQ(e.replies, (Lines{"5.000e-04\n"}));
     e = feed(m, "\n:TIM:SWE?\n\n\r");
-    EXPECT_EQ(e.log, (std::vector<std::string>{":TIM:SWE?"}));
+    EXPECT_EQ(e.log, (Lines{":TIM:SWE?"}));
 }
 
 TEST(ScopeModel, OnlyTheSecondChannelEndsAJob)
@@ -241,8 +203,7 @@ TEST(ScopeModel, OnlyTheSecondChannelEndsAJob)
     sim::ScopeModel m{BenchOptions{}};
     auto steps = m.feed((const uint8_t *)"*LRN?\r:acquire1:memory?\r:acquire2:memory?\r", 42);
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ((std::vector<bool>{steps[0].endsJob, steps[1].endsJob, steps[2].endsJob}),
-              (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(std::tie(steps[0].endsJob, steps[1].endsJob, steps[2].endsJob), std::make_tuple(false, false, true));
     EXPECT_EQ(steps[0].reply->kind, sim::ReplyKind::Block);
     EXPECT_EQ(steps[2].reply->bytes, sim::waveBlockFor(BenchOptions{}, 2));
 }
@@ -253,9 +214,8 @@ TEST(ScopeModel, LongFormsAndSettersShareOneState)
     Exchange e = feed(m, ":TIMebase:SCALe 1.0E-3\n:TIMEBASE:SCALE?\n:CHANnel2:PROBe 2\n:chan2:prob?\n"
                          ":TRIGger:LEVel -0.5\n:TRIG:LEV?\n:acq1:mem?\n");
     ASSERT_EQ(e.replies.size(), 7u);
-    EXPECT_EQ(e.replies[1], "1.000e-03\n");
-    EXPECT_EQ(e.replies[3], "2\n");
-    EXPECT_EQ(e.replies[5], "-5.000E-01\n");
+    EXPECT_EQ(Lines(e.replies.begin(), e.replies.begin() + 6),
+              (Lines{"-", "1.000e-03\n", "-", "2\n", "-", "-5.000E-01\n"}));
     // the block's interval follows the new time base: 1e-3 / 400 = 2.5e-6
     EXPECT_EQ(hexBytes(e.replies[6].substr(6, 4)), "36 27 C5 AC");
     std::string lrn = feed(m, "*LRN?\n").replies.at(0);
@@ -264,7 +224,7 @@ TEST(ScopeModel, LongFormsAndSettersShareOneState)
     EXPECT_NE(lrn.find(";LEVel -5.000E-01;"), std::string::npos) << lrn;
     // *RST brings back the power-up state
     feed(m, "*RST\n");
-    EXPECT_EQ(feed(m, "*LRN?\n").replies.at(0), sim::scopeSettingsReply(BenchOptions{}));
+    EXPECT_EQ(feed(m, "*LRN?\n").replies.at(0), kDefaultSettings + "\n");
 }
 
 TEST(ScopeModel, ErrorsAreReportedOnce)
@@ -272,12 +232,11 @@ TEST(ScopeModel, ErrorsAreReportedOnce)
     sim::ScopeModel m{BenchOptions{}};
     Exchange e = feed(m, ":SYST:ERR?\n:NO:SUCH?\n:BOGUS 3\n:TIM:DEL abc\n:SYST:ERR?\n:SYST:ERR?\n:SYST:ERR?\n"
                          ":SYST:ERR?\n");
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"+0, No error\n", "-", "-", "-", "-113, Undefined header\n",
-                                                   "-113, Undefined header\n", "-104, Data type error\n",
-                                                   "+0, No error\n"}));
+    EXPECT_EQ(e.replies, (Lines{"+0, No error\n", "-", "-", "-", "-113, Undefined header\n", "-113, Undefined header\n",
+                                "-104, Data type error\n", "+0, No error\n"}));
     // the set-up commands of the sequences are accepted without error or reply
     e = feed(m, "*RST\r:AUT\r:chan2:inv 1\r:DISP:WAV 0\r:SINGLE\r:SYST:ERR?\r");
-    EXPECT_EQ(e.replies, (std::vector<std::string>{"-", "-", "-", "-", "-", "+0, No error\n"}));
+    EXPECT_EQ(e.replies, (Lines{"-", "-", "-", "-", "-", "+0, No error\n"}));
     std::string lrn = feed(m, "*lrn?\r").replies.at(0);
     EXPECT_EQ(lrn.rfind(":DISPlay:WAVeform 0;", 0), 0u) << lrn;
     EXPECT_NE(lrn.find(":CHANnel2:DISPlay 1;BWLimit 0;COUPling 0;INVert 1;"), std::string::npos) << lrn;
