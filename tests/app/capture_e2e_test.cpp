@@ -12,12 +12,14 @@ namespace {
 
 // scopecap against `benchsim scope BENCHARGS --once`: the commands the bench took, the
 // files and the log, all as `in` implies.
-ProgramRun expectCompleteCapture(std::vector<std::string> benchArgs, const ScopeCaptureInput &in)
+ProgramRun expectCompleteCapture(std::vector<std::string> benchArgs, const ScopeCaptureInput &in,
+                                 std::map<std::string, std::string> env = {})
 {
     std::string dir = makeTempDir("e2e");
     benchArgs.insert(benchArgs.end(), {"--once", "--log", dir + "/commands.log"});
     BenchProcess bench("scope", dir + "/com9", benchArgs);
-    ProgramRun run = runProgram(appProgram("scopecap"), {}, {{"COM9", bench.link()}}, dir, std::chrono::seconds(90));
+    env["COM9"] = bench.link();
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, env, dir, std::chrono::seconds(90));
     EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -53,6 +55,19 @@ TEST(ScopecapCapture, FullScaleRampAndOtherWaves)
     // the ramp reaches both ends of the converter's range
     EXPECT_EQ(*std::min_element(in.ch1.begin(), in.ch1.end()), -128);
     EXPECT_EQ(*std::max_element(in.ch1.begin(), in.ch1.end()), 127);
+}
+
+// The program never calls setlocale, so it reads the settings and writes its numbers in
+// "C" whatever locale the user's environment names.
+TEST(ScopecapCapture, ACommaLocaleInTheEnvironmentChangesNothing)
+{
+    std::string dir = makeTempDir("locale");
+    CommaLocale comma = commaLocale(dir);
+    if (comma.why.empty())
+        expectCompleteCapture({}, benchCaptureInput(sim::BenchOptions{}), comma.env);
+    removeTree(dir);
+    if (!comma.why.empty())
+        GTEST_SKIP() << comma.why;
 }
 
 } // namespace

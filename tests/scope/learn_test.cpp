@@ -3,7 +3,6 @@
 #include "learn.h"
 #include "stored_sample.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -54,17 +53,6 @@ TEST(LearnValue, MissingPiecesGiveZero)
     EXPECT_EQ(learnValue("KEY 5;:HEAD:X 1", ":HEAD", "KEY"), 0.0f); // key only before the header
     EXPECT_EQ(learnValue(":HEAD:X 1;KEY", ":HEAD", "KEY"), 0.0f);   // no blank after the key
     EXPECT_EQ(learnValue(":HEAD;KEY abc", ":HEAD", "KEY"), 0.0f);   // not a number
-}
-
-TEST(LearnValue, ParsesInTheCLocaleEvenWhenTheProcessUsesAnother)
-{
-    const char *chosen = setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (chosen == nullptr)
-        chosen = setlocale(LC_NUMERIC, "C.UTF-8");
-    // the program never calls setlocale, so it always runs in "C": the value must not
-    // depend on a locale the test process picked up either way
-    setlocale(LC_NUMERIC, "C");
-    EXPECT_FLOAT_EQ(learnValue(kStoredSettings, ":TIM", "SCAL"), 2.5e-06f);
 }
 
 TEST(LearnList, StoredSampleListingStartsAsTheInstrumentGroupsIt)

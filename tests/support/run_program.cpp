@@ -2,6 +2,7 @@
 
 #include "child_process.h"
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -72,4 +73,28 @@ std::vector<std::string> linesStartingWith(const std::string &text, const std::s
         if (line.starts_with(prefix))
             found.push_back(line);
     return found;
+}
+
+CommaLocale commaLocale(const std::string &dir)
+{
+    // asked of the C library, whose process locale is put back to "C" after each try
+    auto usable = [](const std::string &name) {
+        bool ok = std::setlocale(LC_NUMERIC, name.c_str()) != nullptr;
+        std::setlocale(LC_NUMERIC, "C");
+        return ok;
+    };
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+        if (usable(name))
+            return {{{"LC_ALL", name}}, ""};
+    if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE"))
+        return {{}, "no locale with a decimal comma, and no locale sources to build one"};
+    ProgramRun run = runProgram("/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8", dir + "/de_DE.UTF-8"}, {}, "",
+                                std::chrono::seconds(60));
+    // the C library reads LOCPATH when it looks a locale up
+    setenv("LOCPATH", dir.c_str(), 1);
+    bool built = usable("de_DE.UTF-8");
+    unsetenv("LOCPATH");
+    if (!built)
+        return {{}, "localedef could not build de_DE.UTF-8: " + run.err};
+    return {{{"LC_ALL", "de_DE.UTF-8"}, {"LOCPATH", dir}}, ""};
 }

@@ -29,3 +29,13 @@ std::string makeTempDir(const std::string &prefix);
 void removeTree(const std::string &path);
 std::vector<std::string> splitLines(const std::string &text);
 std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix);
+
+// A locale that writes a decimal comma ("0,5"): an installed one, or one built with
+// localedef into `dir` from the system's sources, which is then its LOCPATH. `env` holds
+// LC_ALL and, for a built one, LOCPATH, for a program run in it; `why` says why there
+// is none (then `env` is empty).
+struct CommaLocale {
+    std::map<std::string, std::string> env;
+    std::string why;
+};
+CommaLocale commaLocale(const std::string &dir);
