@@ -11,8 +11,6 @@
 #include "iss.h"
 #include "serial.h"
 
-#include <functional>
-#include <map>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -41,14 +39,6 @@ static Bytes lowBytes(std::initializer_list<int> values)
     return b;
 }
 
-// A routine checked by the frames it sends and the reply lengths it asks for.
-struct FixedRoutine {
-    const char *name;
-    std::function<void()> run;
-    std::vector<Bytes> frames;
-    std::vector<unsigned> reads;
-};
-
 FUZZ_QUIET_INITIALIZE()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -69,26 +59,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fakePort::queue(Bytes());
         fakePort::queue(reply);
 
-        // by op; the routines of the others return or read something to check too
-        const std::map<int, FixedRoutine> fixed = {
-            {0, {"issVersion", [&] { issVersion(9, a); }, {{0x5A, 0x01}}, {3}}},
-            {1, {"issSerial", [&] { issSerial(9, a); }, {{0x5A, 0x03}}, {7}}},
-            {2, {"issSetMode", [&] { issSetMode(9, a, b); }, {lowBytes({0x5A, 0x02, a, b})}, {2}}},
-            {3, {"issSetIoMode", [&] { issSetIoMode(9, a); }, {lowBytes({0x5A, 0x02, 0x00, a})}, {2}}},
-            {4, {"issChangeIo", [&] { issChangeIo(9, a); }, {lowBytes({0x5A, 0x02, 0x10, a})}, {2}}},
-            {5, {"issSetPins", [&] { issSetPins(9, a); }, {lowBytes({0x63, a})}, {1}}},
-            {6, {"issCmd10", [&] { issCmd10(9, a); }, {lowBytes({0x5A, 0x10, a, 0x00})}, {1}}},
-            {7, {"issCmd12", [] { issCmd12(9); }, {{0x5A, 0x10, 0x0C, 0x00}, {0x5A, 0x12, 0x00, 0x00}}, {1, 8}}},
-            {8, {"srf08Range", [] { srf08Range(9); }, {{0x55, 0xE0, 0x00, 0x01, 0x51}, {0x55, 0xE1, 0x00, 0x06}},
-                 {1, 6}}},
-            {12, {"pixelWrite", [&] { FUZZ_CHECK(pixelWrite(9, a, b, c, d, e) == 0, "pixelWrite did not return 0"); },
-                  {lowBytes({0x55, 0x0A, 0x10, 7, 0x00, a, b, c, d, e, 0x20})}, {1}}},
-        };
-        if (const auto it = fixed.find(op % 16); it != fixed.end()) {
-            it->second.run();
-            expectFrames(it->second.name, it->second.frames, it->second.reads);
-        }
         switch (op % 16) {
+        case 0:
+            issVersion(9, a);
+            expectFrames("issVersion", {{0x5A, 0x01}}, {3});
+            break;
+        case 1:
+            issSerial(9, a);
+            expectFrames("issSerial", {{0x5A, 0x03}}, {7});
+            break;
+        case 2:
+            issSetMode(9, a, b);
+            expectFrames("issSetMode", {lowBytes({0x5A, 0x02, a, b})}, {2});
+            break;
+        case 3:
+            issSetIoMode(9, a);
+            expectFrames("issSetIoMode", {lowBytes({0x5A, 0x02, 0x00, a})}, {2});
+            break;
+        case 4:
+            issChangeIo(9, a);
+            expectFrames("issChangeIo", {lowBytes({0x5A, 0x02, 0x10, a})}, {2});
+            break;
+        case 5:
+            issSetPins(9, a);
+            expectFrames("issSetPins", {lowBytes({0x63, a})}, {1});
+            break;
+        case 6:
+            issCmd10(9, a);
+            expectFrames("issCmd10", {lowBytes({0x5A, 0x10, a, 0x00})}, {1});
+            break;
+        case 7:
+            issCmd12(9);
+            expectFrames("issCmd12", {{0x5A, 0x10, 0x0C, 0x00}, {0x5A, 0x12, 0x00, 0x00}}, {1, 8});
+            break;
+        case 8:
+            srf08Range(9);
+            expectFrames("srf08Range", {{0x55, 0xE0, 0x00, 0x01, 0x51}, {0x55, 0xE1, 0x00, 0x06}}, {1, 6});
+            break;
         case 9: {
             // the reply bytes as a text, up to a NUL if there is one
             std::string text(reply.begin(), reply.end());
@@ -117,6 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(got[0][0] == 0x55 && got[0][1] == 0x0A && got[0][2] == 0x10 && got[0][3] == 33,
                        "pixelBlockWrite frame head differs");
             FUZZ_CHECK(fakePort::readRequests() == std::vector<unsigned>{1}, "pixelBlockWrite reply length");
+            break;
+        }
+        case 12: {
+            const int r = pixelWrite(9, a, b, c, d, e);
+            FUZZ_CHECK(r == 0, "pixelWrite returned %d", r);
+            expectFrames("pixelWrite", {lowBytes({0x55, 0x0A, 0x10, 7, 0x00, a, b, c, d, e, 0x20})}, {1});
             break;
         }
         case 13: {
