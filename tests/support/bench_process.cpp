@@ -4,25 +4,15 @@
 
 #include <csignal>
 #include <stdexcept>
-#include <stdlib.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
 std::string benchsimPath() { return buildDir() + "/sim/benchsim"; }
 
-static std::string makeErrFile()
-{
-    char name[] = "/tmp/benchsim-errXXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0)
-        close(fd);
-    return name;
-}
-
 BenchProcess::BenchProcess(const std::vector<std::string> &args)
-    : errPath_(makeErrFile()),
-      child_(std::make_unique<ChildProcess>(benchsimPath(), args, std::map<std::string, std::string>{}, "", errPath_))
+    : dir_(makeTempDir("benchsim")),
+      child_(std::make_unique<ChildProcess>(benchsimPath(), args, std::map<std::string, std::string>{}, "",
+                                            dir_ + "/stderr"))
 {
     firstLine_ = child_->readLine(20s);
 }
@@ -50,7 +40,7 @@ BenchProcess::~BenchProcess()
 {
     stop(); // SIGTERM, so it removes its link; nothing when it has ended
     child_.reset();
-    unlink(errPath_.c_str());
+    removeTree(dir_);
 }
 
 int BenchProcess::stop()
@@ -59,4 +49,4 @@ int BenchProcess::stop()
     return child_->wait(10s);
 }
 
-std::string BenchProcess::errors() const { return readFile(errPath_); }
+std::string BenchProcess::errors() const { return readFile(dir_ + "/stderr"); }

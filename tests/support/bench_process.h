@@ -44,7 +44,7 @@ public:
     std::string errors() const; // what it wrote on standard error so far
 
 private:
-    std::string errPath_;
+    std::string dir_; // holds its standard error
     std::unique_ptr<ChildProcess> child_;
     std::string firstLine_;
     std::string link_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdarg>
 #include <initializer_list>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -46,15 +47,7 @@ std::string formatAs(const RuntimeStyle &style, const char *fmt, double value)
 
 std::string lineEnds(const std::string &text, const RuntimeStyle &style)
 {
-    if (!style.crlf)
-        return text;
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
+    return style.crlf ? std::regex_replace(text, std::regex("\n"), "\r\n") : text;
 }
 
 std::string expectedSettingsListing(const std::string &settings)
@@ -112,8 +105,7 @@ std::string expectedScript(const ScopeCaptureInput &in, const RuntimeStyle &st)
 std::string expectedSelfTestAndBanner(const RuntimeStyle &st)
 {
     std::string out;
-    const double values[] = {0, 2.5e-06, 0, 20};
-    for (double v : values)
+    for (double v : {0.0, 2.5e-06, 0.0, 20.0})
         out += "wanted value = " + formatAs(st, "%g", v) + "\n";
     for (int i = 0; i < 3; ++i)
         out += "wanted Bvalue = 12340\n";
@@ -128,8 +120,7 @@ static std::string sendLines(const char *command)
 
 std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyle &st)
 {
-    std::string out;
-    out += " serial port COM9 connect OK \n\r";
+    std::string out = " serial port COM9 connect OK \n\r";
     out += " serial port COM9 connect OK \n\r";
     out += "Polling waveform....\n";
     out += sendLines("*LRN?\r");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <ranges>
 #include <stdio.h>
 #include <string.h>
 
@@ -72,10 +73,8 @@ void queue(const std::string &piece) { port.pieces.emplace_back(piece.begin(), p
 
 std::vector<unsigned char> written()
 {
-    std::vector<unsigned char> all;
-    for (const auto &w : port.writeLog)
-        all.insert(all.end(), w.begin(), w.end());
-    return all;
+    auto all = port.writeLog | std::views::join;
+    return {all.begin(), all.end()};
 }
 
 std::vector<std::vector<unsigned char>> writes() { return port.writeLog; }

@@ -63,7 +63,6 @@ public:
     // Opens a master; the slave, which slavePath() names, is made raw unless Cooked.
     explicit ptyPair(Slave mode = Slave::Raw);
     const std::string &slavePath() const { return slave_; }
-    int masterFd() const { return fd_; }
     void closeMaster() { close(); }
 
 private:

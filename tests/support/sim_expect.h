@@ -6,7 +6,6 @@
 #include "capture_expect.h"
 
 #include <bit>
-#include <cstring>
 
 // A capture of whole blocks from a bench started with these options.
 inline ScopeCaptureInput benchCaptureInput(const sim::BenchOptions &opts)
