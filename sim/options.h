@@ -25,11 +25,11 @@ struct BenchOptions {
     Personality personality = Personality::Scope;
 
     // --- the line ---
-    std::string linkPath;      // --link: symlink to the slave side ("" = none)
-    std::string devicePath;    // --device: serve this serial device instead of a pty ("" = a pty)
+    std::string linkPath{};    // --link: symlink to the slave side ("" = none)
+    std::string devicePath{};  // --device: serve this serial device instead of a pty ("" = a pty)
     bool once = false;         // --once: stop after one full job
     long baud = 0;             // --baud: pace replies at baud/10 bytes per second (0 = at once)
-    std::string logPath;       // --log: received commands/frames and events, one per line
+    std::string logPath{};     // --log: received commands/frames and events, one per line
     bool logToStderr = false;  // benchsim without --log and without --quiet
 
     // --- faults (both personalities unless noted) ---
@@ -44,7 +44,7 @@ struct BenchOptions {
     uint32_t seed = 1;         // --seed: seed of the --garbage bytes
 
     // --- oscilloscope ---
-    std::optional<std::string> settings; // --settings FILE: the *LRN? reply, byte for byte
+    std::optional<std::string> settings{}; // --settings FILE: the *LRN? reply, byte for byte
     // at channel 1's default -1 V and 0.5 V/div the sine stays on the 8-division screen
     WaveSpec wave1{WaveKind::Sine, 45, 400};
     WaveSpec wave2{WaveKind::Square, 50, 1000};

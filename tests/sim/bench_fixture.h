@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <thread>
 
 namespace simtest {
@@ -48,9 +49,10 @@ inline bool linkGone(const std::string &path)
 
 class BenchFixture : public ::testing::Test {
 protected:
-    // Starts the bench with the options the test has set in `opts`.
-    void startBench(sim::Personality who = sim::Personality::Scope)
+    // Starts the bench with `options`, kept in `opts` for the test's expectations.
+    void startBench(BenchOptions options = {}, sim::Personality who = sim::Personality::Scope)
     {
+        opts = std::move(options);
         opts.personality = who;
         bench = std::make_unique<sim::VirtualBench>(opts);
         std::string error;

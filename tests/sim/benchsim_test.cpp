@@ -201,8 +201,7 @@ TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
 
     const std::string file = dir + "/lrn.txt";
     writeFile(file, ":TIMebase:SCALe 1.000e-03;:RUN");
-    run = benchsim({"scope", "--settings", file, "--dump-settings"});
-    EXPECT_EQ(run.out, ":TIMebase:SCALe 1.000e-03;:RUN");
+    EXPECT_EQ(benchsim({"scope", "--settings", file, "--dump-settings"}).out, ":TIMebase:SCALe 1.000e-03;:RUN");
 
     run = benchsim({"scope", "--settings", file, "--wave2", "ramp", "--dump-samples", "2"});
     EXPECT_EQ(run.exitStatus, 0);
@@ -237,9 +236,8 @@ TEST(BenchsimCli, OptionsLandInTheirFields)
 
     r = sim::parseBenchArgs({"scope", "--wave1", "triangle:60", "--wave2", "zero", "--log", "f", "--long", "--once"});
     ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
-    EXPECT_EQ(r.options.wave1.kind, sim::WaveKind::Triangle);
-    EXPECT_EQ(std::tie(r.options.wave1.amplitude, r.options.wave1.period), std::make_tuple(60, 400));
-    EXPECT_EQ(r.options.wave2.kind, sim::WaveKind::Zero);
+    EXPECT_EQ(std::tie(r.options.wave1.kind, r.options.wave1.amplitude, r.options.wave1.period, r.options.wave2.kind),
+              std::make_tuple(sim::WaveKind::Triangle, 60, 400, sim::WaveKind::Zero));
     // logToStderr (the log goes to the file), longReplies, once
     EXPECT_EQ(std::tie(r.options.logToStderr, r.options.longReplies, r.options.once),
               std::make_tuple(false, true, true));

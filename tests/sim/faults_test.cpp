@@ -11,8 +11,7 @@ class Faults : public BenchFixture {};
 
 TEST_F(Faults, ShortCutsEveryBlockToNBytes)
 {
-    opts.shortBytes = 100;
-    startBench();
+    startBench({.shortBytes = 100});
     EXPECT_EQ(askFor("*LRN?\r", 400ms), sim::scopeSettingsReply(opts).substr(0, 100));
     EXPECT_EQ(askFor(":acquire1:memory?\r", 400ms), bytes(sim::waveBlockFor(opts, 1)).substr(0, 100));
     // numeric queries are not blocks: they come whole
@@ -21,16 +20,13 @@ TEST_F(Faults, ShortCutsEveryBlockToNBytes)
 
 TEST_F(Faults, ShortZeroSendsNothingForABlock)
 {
-    opts.shortBytes = 0;
-    startBench();
+    startBench({.shortBytes = 0});
     EXPECT_EQ(askFor(":acquire2:memory?\r*idn?\r", 400ms), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
 }
 
 TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
 {
-    opts.linkPath = tempDir() + "/com9";
-    opts.hangupAfter = 1000;
-    startBench();
+    startBench({.linkPath = tempDir() + "/com9", .hangupAfter = 1000});
     ASSERT_TRUE(std::filesystem::is_symlink(opts.linkPath));
     // a reply shorter than N goes out whole and the line stays up
     EXPECT_EQ(query("*LRN?\r"), sim::scopeSettingsReply(opts));
@@ -47,8 +43,7 @@ TEST_F(Faults, HangupAfterNBytesClosesTheLineAndRemovesTheLink)
 
 TEST_F(Faults, SilentAnswersNothingButObeys)
 {
-    opts.silent = true;
-    startBench();
+    startBench({.silent = true});
     auto start = Clock::now();
     EXPECT_EQ(askFor("*LRN?\r:acquire1:memory?\r*idn?\r:TIM:DEL 1.0E-03\r:TIM:DEL?\r", 300ms), "");
     EXPECT_GE(Clock::now() - start, 300ms);
@@ -59,8 +54,7 @@ TEST_F(Faults, SilentAnswersNothingButObeys)
 
 TEST_F(Faults, LongAnswersMoreThanAThousandBytesStartingWithTheNumber)
 {
-    opts.longReplies = true;
-    startBench();
+    startBench({.longReplies = true});
     // the number, a blank, then 'x' up to 1499 characters and the line end
     EXPECT_EQ(query(":TIM:SCAL?\n"), "5.000e-04 " + std::string(1489, 'x') + "\n");
     // blocks keep their size
@@ -69,9 +63,7 @@ TEST_F(Faults, LongAnswersMoreThanAThousandBytesStartingWithTheNumber)
 
 TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
 {
-    opts.garbage = true;
-    opts.seed = 7;
-    startBench();
+    startBench({.garbage = true, .seed = 7});
     // a reply no number can be read from
     for (const char *q : {":TIM:SCAL?\n", ":TRIG:LEV?\n", "*idn?\r"})
         EXPECT_EQ(query(q), "ERR?x\n") << q;
@@ -86,9 +78,7 @@ TEST_F(Faults, GarbageIsNonNumericTextAndRandomBlocks)
 
 TEST_F(Faults, StallPausesMidReply)
 {
-    opts.stallAfter = 100;
-    opts.stallMs = 800;
-    startBench();
+    startBench({.stallAfter = 100, .stallMs = 800});
     auto start = Clock::now();
     std::string first = ask("*LRN?\r", 100);
     EXPECT_EQ(first.size(), 100u);
@@ -105,17 +95,14 @@ TEST_F(Faults, StallPausesMidReply)
 
 TEST_F(Faults, AdapterFaults)
 {
-    opts.shortBytes = 1;
-    startBench(sim::Personality::Adapter);
+    startBench({.shortBytes = 1}, sim::Personality::Adapter);
     EXPECT_EQ(hexBytes(askFor(bytes({0x5A, 0x01}), 300ms)), "07");
     EXPECT_EQ(askFor(bytes({0x5A, 0x03}), 300ms), "0");
 }
 
 TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
 {
-    opts.nack = true;
-    opts.keys = 0x21;
-    startBench(sim::Personality::Adapter);
+    startBench({.nack = true, .keys = 0x21}, sim::Personality::Adapter);
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2, 1s)), "00 00");
     EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1, 1s)), "00");
     EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1, 1s)), "00");
@@ -128,23 +115,17 @@ TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
 
 TEST_F(Faults, AdapterSilentGarbageAndHangup)
 {
-    opts.silent = true;
-    startBench(sim::Personality::Adapter);
+    startBench({.silent = true}, sim::Personality::Adapter);
     EXPECT_EQ(askFor(bytes({0x5A, 0x01}), 300ms), "");
     EXPECT_TRUE(bench->waitForLines(1, 1s));
     TearDown();
 
-    opts = BenchOptions{};
-    opts.garbage = true;
-    opts.seed = 99;
-    startBench(sim::Personality::Adapter);
+    startBench({.garbage = true, .seed = 99}, sim::Personality::Adapter);
     EXPECT_EQ(ask(bytes({0x5A, 0x01}), 3, 1s), bytes(sim::garbageBytes(99, 3)));
     EXPECT_EQ(ask(bytes({0x5A, 0x03}), 7, 1s), bytes(sim::garbageBytes(100, 7)));
     TearDown();
 
-    opts = BenchOptions{};
-    opts.hangupAfter = 2;
-    startBench(sim::Personality::Adapter);
+    startBench({.hangupAfter = 2}, sim::Personality::Adapter);
     EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x00}), 1, 1s)), "FF"); // shorter than 2: whole, line stays up
     port->write(bytes({0x5A, 0x03}));
     std::string got;

@@ -82,8 +82,7 @@ TEST_F(ScopeBench, UnknownQueryGetsNoReplyThenOneError)
 
 TEST_F(ScopeBench, LogFileHoldsEachCommandAsReceived)
 {
-    opts.logPath = tempDir() + "/scope.log";
-    startBench();
+    startBench({.logPath = tempDir() + "/scope.log"});
     port->write("*RST\r:AUT\r");
     port->write(":TIM:DEL -2.9E-03\r");
     port->write("\n:chan2:inv 1\n:DISP:WAV 0\r\n:SING");
@@ -103,8 +102,7 @@ TEST_F(ScopeBench, SettingsFileIsSentByteForByte)
     // 700 bytes exactly, no line end: the program's whole read buffer
     std::string text = ":TIMebase:SWEep 1;SCALe 2.000e-03;DELay 0.000e+00;:CHANnel1:PROBe 2;:RUN;";
     text += std::string(700 - text.size(), 'Z');
-    opts.settings = text;
-    startBench();
+    startBench({.settings = text});
     EXPECT_EQ(ask("*LRN?\r", 800, 1s), text);
     EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 100, 1s), "1\n2\n2.000e-03\n");
 }
@@ -135,9 +133,7 @@ TEST_F(ScopeBench, RepliesLeftUnreadDoNotGreetTheNextOpen)
 
 TEST_F(ScopeBench, OnceStopsAfterTheSecondBlockIsRead)
 {
-    opts.once = true;
-    opts.linkPath = tempDir() + "/com9";
-    startBench();
+    startBench({.linkPath = tempDir() + "/com9", .once = true});
     EXPECT_EQ(bench->portPath(), opts.linkPath);
     port = std::make_unique<SlavePort>(opts.linkPath, true); // exclusive, as the program opens it
     const size_t first = sim::scopeSettingsReply(opts).size() + 8014;
@@ -156,8 +152,7 @@ TEST_F(ScopeBench, OnceStopsAfterTheSecondBlockIsRead)
 // The one timing test of the line rate: 8014 bytes at 19200 baud take 8014 / 1920 s.
 TEST_F(ScopeBench, BaudPacesABlock)
 {
-    opts.baud = 19200;
-    startBench();
+    startBench({.baud = 19200});
     auto start = Clock::now();
     std::string block = ask(":acquire1:memory?\r", 8014, 12s);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -55,9 +55,7 @@ TEST(ScopeBlock, LayoutByteForByte)
 
 TEST(ScopeBlock, SamplesAreTheBlocksSamples)
 {
-    BenchOptions opts;
-    opts.wave1 = {sim::WaveKind::Triangle, 90, 300};
-    opts.wave2 = {sim::WaveKind::Ramp, 128, 256};
+    const BenchOptions opts{.wave1 = {sim::WaveKind::Triangle, 90, 300}, .wave2 = {sim::WaveKind::Ramp, 128, 256}};
     ScopeCaptureInput read; // the blocks decoded as the capture tests decode them
     setChannelFromBlock(read, 1, sim::waveBlockFor(opts, 1), 8014);
     setChannelFromBlock(read, 2, sim::waveBlockFor(opts, 2), 8014);
@@ -91,8 +89,7 @@ TEST(ScopeBlock, WaveformKinds)
     EXPECT_EQ(w(sim::WaveKind::Zero, 0, 400), std::vector<int16_t>(4000, 0));
 
     // 16-bit extremes: the amplitude is clamped to what the block can carry
-    BenchOptions extremes;
-    extremes.wave1 = {sim::WaveKind::Square, 32768, 4};
+    const BenchOptions extremes{.wave1 = {sim::WaveKind::Square, 32768, 4}};
     EXPECT_EQ(at(sim::waveSamples(extremes, 1), {0, 2}), (std::vector<int>{32767, -32768}));
     std::vector<uint8_t> block = sim::waveBlockFor(extremes, 1);
     EXPECT_EQ(hexBytes(&block[14], 2) + " " + hexBytes(&block[18], 2), "7F FF 80 00");
@@ -109,8 +106,7 @@ TEST(ScopeSettings, DefaultLineInTheInstrumentsForm)
 
 TEST(ScopeSettings, FileIsSentVerbatimAndItsValuesAreReported)
 {
-    BenchOptions opts;
-    opts.settings.emplace(kStoredSettings); // no line end: nothing may be added
+    BenchOptions opts{.settings = kStoredSettings}; // no line end: nothing may be added
     EXPECT_EQ(sim::scopeSettingsReply(opts), kStoredSettings);
     sim::ScopeState s = sim::scopeStateFor(opts);
     // channel 1 scale and probe, channel 2 offset, time and window scale, trigger level, display
