@@ -18,9 +18,7 @@ protected:
 
 TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
 {
-    const struct {
-        const char *call, *line;
-    } cases[] = {
+    const struct { const char *call, *line; } cases[] = {
         {"SetupComm", "serial port COM9 SetupComm fail  31\n\r"},
         {"GetCommState", "serial port COM9  GetCommState fail  31\n\r"},
         {"SetCommState", "serial port COM9  SetCommState fail  31\n\r"},
