@@ -3,7 +3,6 @@
 import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
 import {
   assertShown, chooseFile, dropFile, openPage, openViewer, readoutAt, screen, text, useBrowser,
@@ -64,20 +63,13 @@ describe('op_scope.csv dropped on the page', () => {
 describe('?csv=', () => {
   test('served over http, the page loads the named CSV', async () => {
     const { dir } = pageFolder('csv-http', { 'op_scope.csv': captureFile('op_scope.csv') });
-    const server = http.createServer((req, res) => {
-      const file = path.join(dir, path.basename(new URL(req.url, 'http://x').pathname));
-      if (!fs.existsSync(file)) return res.writeHead(404).end();
-      const type = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' }[path.extname(file)];
-      res.writeHead(200, { 'content-type': type || 'text/plain' }).end(fs.readFileSync(file));
+    // the folder's files answer for a made-up host, with the type their names give
+    const opened = await openViewer('http://viewer.test/index.html?csv=op_scope.csv', (route) => {
+      const file = path.join(dir, path.basename(new URL(route.request().url()).pathname));
+      return fs.existsSync(file) ? route.fulfill({ path: file }) : route.fulfill({ status: 404 });
     });
-    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    try {
-      const opened = await openViewer(`http://127.0.0.1:${server.address().port}/index.html?csv=op_scope.csv`);
-      assertShown(opened, 'ready');
-      await assertBothTraces(opened.page, 'op_scope-http');
-    } finally {
-      server.close();
-    }
+    assertShown(opened, 'ready');
+    await assertBothTraces(opened.page, 'op_scope-http');
   });
 
   test('opened from disk, where the browser refuses, the page says so and offers the file button', async () => {

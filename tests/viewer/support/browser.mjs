@@ -39,12 +39,14 @@ export function useBrowser() {
 }
 
 // Opens a page and waits until the viewer has finished loading: { page, state, message }.
-export async function openViewer(url) {
+// With `serve`, every request to the URL's origin goes to that playwright route handler.
+export async function openViewer(url, serve) {
   const page = await context.newPage();
   testPages.push(page);
   page.on('pageerror', (err) => {
     if (/viewer\.js/.test(err.stack || '')) viewerErrors.push(err.message);
   });
+  if (serve) await page.route(`${new URL(url).origin}/**`, serve);
   await page.goto(url);
   return { page, ...(await shown(page)) };
 }
