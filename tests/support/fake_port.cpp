@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <ranges>
 #include <stdio.h>
 #include <string.h>
 
@@ -73,8 +72,11 @@ void queue(const std::string &piece) { port.pieces.emplace_back(piece.begin(), p
 
 std::vector<unsigned char> written()
 {
-    auto all = port.writeLog | std::views::join;
-    return {all.begin(), all.end()};
+    // a loop, not views::join, which clang 14 (the fuzz build) cannot take with libstdc++ 12
+    std::vector<unsigned char> all;
+    for (const auto &w : port.writeLog)
+        all.insert(all.end(), w.begin(), w.end());
+    return all;
 }
 
 std::vector<std::vector<unsigned char>> writes() { return port.writeLog; }
