@@ -139,8 +139,13 @@ std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyl
         if (k % 16 == 0)
             out += "\n";
         int s1 = in.ch1.at(k);
-        // the trace puts a '1' at column (s1 + 128) / 2, left-justified when that is negative
-        out += format("%5d,%3d,%3d,%*s\n", 2 * k, s1, in.ch2.at(k), (s1 + 128) / 2, "1");
+        // the trace puts a '1' at column (s1 + 128) / 2, left-justified when that is negative;
+        // spelled out here rather than left to a printf width, which is how the program makes it
+        int width = (s1 + 128) / 2;
+        std::string bar = width > 1    ? std::string(width - 1, ' ') + "1"
+                          : width < -1 ? "1" + std::string(-width - 1, ' ')
+                                       : "1";
+        out += format("%5d,%3d,%3d,", 2 * k, s1, in.ch2.at(k)) + bar + "\n";
     }
     out += "\n";
     return expectedSelfTestAndBanner(st) + lineEnds(out, st);

@@ -83,7 +83,8 @@ describe('?csv=', () => {
 describe('a single-channel file', () => {
   // op_scope2.csv as the single-channel export writes it: channel 2's own
   // scale and position under the plain labels, one value per line; numbers as " 1.500E+00"
-  const e = (v) => `${v < 0 ? '' : ' '}${v.toExponential(3).toUpperCase().replace(/E([+-])(\d)$/, 'E$10$2')}`;
+  const twoDigitExponent = (t) => t.replace(/E([+-])(\d)$/, (_, sign, digit) => `E${sign}0${digit}`);
+  const e = (v) => `${v < 0 ? '' : ' '}${twoDigitExponent(v.toExponential(3).toUpperCase())}`;
   const singleChannelCsv = [
     'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
     `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',
