@@ -58,13 +58,19 @@ export function captureFile(name) {
   return fs.readFileSync(path.join(CAPTURE_DIR, name), 'latin1');
 }
 
+// The files index.html loads (its scripts and stylesheet), in its order.
+export function pageFiles() {
+  const html = fs.readFileSync(path.join(VIEWER_DIR, 'index.html'), 'utf8');
+  return [...html.matchAll(/<(?:script src|link rel="stylesheet" href)="([^"]+)"/g)].map((m) => m[1]);
+}
+
 // A fresh folder holding the page and the given files ({ name: text }); returns
 // the page's file:// URL.
 export function pageFolder(name, files = {}) {
   const dir = path.join(PAGES, name);
   fs.rmSync(dir, { recursive: true, force: true });
   fs.mkdirSync(dir, { recursive: true });
-  for (const f of ['index.html', 'viewer.js', 'viewer.css']) {
+  for (const f of ['index.html', ...pageFiles()]) {
     fs.copyFileSync(path.join(VIEWER_DIR, f), path.join(dir, f));
   }
   for (const [file, text] of Object.entries(files)) {
