@@ -31,7 +31,9 @@
       header[lines[k].slice(0, comma)] = { value: lines[k].slice(comma + 1).replace(/,\s*$/, '').trim(), line: k + 1 };
     }
     if (k === lines.length) {
+      // the sample lines went by as header lines: whatever else would be said follows from this
       capture.problems.push(label + ' has no "Waveform Data," line: no samples could be read.');
+      return failed(capture);
     }
     k++;
 

@@ -33,17 +33,6 @@ describe('op_scope.csv through the file button', () => {
     await assertBothTraces(opened.page, 'op_scope-csv');
   });
 
-  test('the legend carries the header: scales, positions, probes, time base, trigger, sampling period', async () => {
-    const legend = await text(opened.page, '#legend');
-    assert.match(legend, /CH1\s+2 V\/div, position 2 V, probe 10X/);
-    // channel 2's probe is only in the settings listing
-    assert.match(legend, /CH2\s+500 mV\/div, position -1 V, probe 100X/);
-    assert.match(legend, /time base 1 ms\/div, delay 0 s, Main/);
-    assert.match(legend, /Trigger\s+CH1 at 1\.5 V/);
-    const perDiv = (4000 * expected.interval) / 10;
-    assert.match(legend, new RegExp(`Time\\s+${+(perDiv * 1e3).toPrecision(4)} ms/div`));
-  });
-
   test('the cursor readout reads the CSV samples', async () => {
     const lines = await readoutAt(opened.page, LEFT + 420.5, 200);
     const i = Number(/^sample (\d+)/.exec(lines[0])[1]);
