@@ -32,9 +32,10 @@
   }
 
   function show(capture) {
-    shown = capture.channels.length ? capture : null;
+    // a capture without a sample has nothing to draw, mark, read out or save
+    var drawn = capture.channels.length > 0 && capture.sampleCount > 0;
+    shown = drawn ? capture : null;
     V.draw(canvas, shown);
-    var drawn = shown && capture.sampleCount > 0;
     savePng.disabled = !drawn;
     setExports(capture);
     setStatus(drawn ? 'ready' : 'failed', V.statusText(capture));
