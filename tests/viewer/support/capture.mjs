@@ -54,6 +54,23 @@ export function loadExpected() {
   return JSON.parse(fs.readFileSync(file, 'utf8'));
 }
 
+// op_scope2.csv as the single-channel export writes it, with channel 2 of the
+// capture: its own scale and position under the plain labels, one value per line,
+// numbers as " 1.500E+00".
+export function singleChannelCsv(interval = loadExpected().interval) {
+  const { samples2, settings: { ch2 } } = loadExpected();
+  const twoDigitExponent = (t) => t.replace(/E([+-])(\d)$/, (_, sign, digit) => `E${sign}0${digit}`);
+  const e = (v) => `${v < 0 ? '' : ' '}${twoDigitExponent(v.toExponential(3).toUpperCase())}`;
+  return [
+    'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
+    `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',
+    `Horizontal Scale,${e(1e-3)},`, `Horizontal Position,${e(0)},`, 'Horizontal Mode,Main,',
+    `Sampling Period,${e(interval)},`, 'Firmware, V1.26,', 'Time, ,', 'Mode,Fast,', 'Waveform Data,',
+    ...samples2.map((s) => `${String(s).padStart(3)},`),
+    '===========================',
+  ].join('\n') + '\n';
+}
+
 export function captureFile(name) {
   return fs.readFileSync(path.join(CAPTURE_DIR, name), 'latin1');
 }
