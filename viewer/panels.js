@@ -75,7 +75,7 @@
 
   // ---- the same in the page's elements ----
 
-  var el = V.el = function (tag, className, text) {
+  var el = function (tag, className, text) {
     var e = document.createElement(tag);
     if (className) e.className = className;
     if (text !== undefined) e.textContent = text;

@@ -8,7 +8,7 @@
   'use strict';
 
   var PX_PER_DIV = 60;
-  var LEFT = V.LEFT = 20, TOP = V.TOP = 20;
+  var LEFT = V.LEFT = 20, TOP = 20;
   var W = V.SCREEN_W = V.DIVS_X * PX_PER_DIV, H = V.DIVS_Y * PX_PER_DIV;
   var CANVAS_W = V.CANVAS_W = 640, CANVAS_H = V.CANVAS_H = 520;
 

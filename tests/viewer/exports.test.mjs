@@ -60,7 +60,7 @@ describe('the capture saved in volts and as a sigrok session', () => {
     test(`${what}: sigrok-cli reads the session with the volts CSV's numbers, whose extremes are Vmax and Vmin`, async () => {
       const { page, ...shown } = await open();
       assertShown(shown, 'ready');
-      assert.deepEqual(await saveButtons(page), { why: null,
+      assert.deepEqual(await saveButtons(page), { png: true, why: null,
         csv: { enabled: true, title: `Save the samples in volts and seconds as ${base}-volts.csv` },
         sr: { enabled: true, title: `Save the capture as a sigrok session, ${base}.sr, for PulseView` } });
       const csv = await save(page, '#save-csv'), sr = await save(page, '#save-sr');

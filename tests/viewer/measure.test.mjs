@@ -1,31 +1,24 @@
-// The Measure panel and "Save PNG" in the page. The panel must show what the
-// viewer's measurements give for the capture (unit/measure.test.mjs checks those
-// against the bench's samples); the picture is the screen with the legend and the
-// values below it.
+// The Measure panel and "Save PNG" in the page: the panel shows what the viewer's
+// measurements give (unit/measure.test.mjs checks those against the bench's samples),
+// the picture is the screen with the legend and values below it.
 import { before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { chooseFile, openPage, pageShot, readPng, screen, text, useBrowser } from './support/browser.mjs';
 import { captureFile, loadExpected } from './support/capture.mjs';
-import { loadViewer } from './support/modules.mjs';
+import { loadViewer, measuredCells } from './support/modules.mjs';
 
 const V = loadViewer();
 const expected = loadExpected();
 useBrowser();
 
-// { channel: { quantity: { value, text, why } } } from the page's table, and the
-// same from the viewer's own functions for that capture.
+// The page's Measure table, as measuredCells() gives the viewer's own.
 async function panel(page) {
   return page.evaluate(() => Object.fromEntries([...document.querySelectorAll('#measurements tr')].map((tr) => [
     tr.dataset.channel,
     Object.fromEntries([...tr.querySelectorAll('td')].map((td) => [td.dataset.quantity,
-      { value: td.dataset.value, text: td.querySelector('.v').textContent, why: td.title }])),
+      { value: td.dataset.value === '' ? null : Number(td.dataset.value), text: td.querySelector('.v').textContent, why: td.title }])),
   ])));
-}
-function panelFor(capture) {
-  return Object.fromEntries(V.measureRows(V.measure(capture)).map((row) => [String(row.channel.number),
-    Object.fromEntries(row.cells.map((c) => [c.key,
-      { value: Number.isFinite(c.value) ? String(c.value) : '', text: c.text, why: c.why || '' }]))]));
 }
 
 describe('the capture from scopecap: a sine and a square', () => {
@@ -37,7 +30,7 @@ describe('the capture from scopecap: a sine and a square', () => {
   });
 
   test('each cell holds the measured value, shows its text, and says why where it shows "-"', async () => {
-    const want = panelFor(V.parseScriptText(captureFile('gbookFtemp.js'), 'gbookFtemp.js'));
+    const want = measuredCells(V.parseScriptText(captureFile('gbookFtemp.js'), 'gbookFtemp.js'));
     assert.deepEqual(Object.keys(want), ['1', '2']);
     assert.equal(want['2'].rise.text, '-');
     assert.deepEqual(await panel(page), want);
@@ -68,7 +61,7 @@ test('a CSV file whose CH1 reaches the converter\'s limits: its row is marked, t
   lines.splice(lines.indexOf('Waveform Data,') + 1, 4000, ...expected.fullRange.map((s, i) => `${s},${expected.flat[i]}`));
   const csv = lines.join('\n');
   const { page } = await chooseFile('measure-csv', { name: 'op_scope.csv', mimeType: 'text/csv', buffer: Buffer.from(csv) });
-  assert.deepEqual(await panel(page), panelFor(V.parseCsv(csv, 'op_scope.csv')));
+  assert.deepEqual(await panel(page), measuredCells(V.parseCsv(csv, 'op_scope.csv')));
   assert.deepEqual(await page.$$eval('#measurements tr[data-clipped]', (rows) => rows.map((r) => r.dataset.channel)), ['1']);
   assert.match(await text(page, '#measure'), /CH1 reaches the converter's limits \(-128\/127 counts or beyond\)/);
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save-png')]);

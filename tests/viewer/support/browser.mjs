@@ -141,13 +141,13 @@ export function readPng(file) {
   return { width, height, at };
 }
 
-// The Save CSV and Save .sr buttons, each { enabled, title }, and the reason the
-// page gives beside them (null for none).
+// Whether Save PNG is enabled; the Save CSV and Save .sr buttons, each { enabled,
+// title }; and the reason the page gives beside them (null for none).
 export async function saveButtons(page) {
   return page.evaluate(() => {
     const button = (id) => ({ enabled: !document.getElementById(id).disabled, title: document.getElementById(id).title });
     const why = document.getElementById('export-why');
-    return { csv: button('save-csv'), sr: button('save-sr'), why: why.hidden ? null : why.textContent };
+    return { png: button('save-png').enabled, csv: button('save-csv'), sr: button('save-sr'), why: why.hidden ? null : why.textContent };
   });
 }
 

@@ -15,3 +15,12 @@ export function loadViewer() {
   }
   return globalThis.ScopeViewer;
 }
+
+// The Measure panel's cells as the viewer makes them for a capture:
+// { channel: { quantity: { value, text, why } } }, the value null where it shows "-".
+export function measuredCells(capture) {
+  const V = loadViewer();
+  return Object.fromEntries(V.measureRows(V.measure(capture)).map((row) => [String(row.channel.number),
+    Object.fromEntries(row.cells.map((c) => [c.key,
+      { value: Number.isFinite(c.value) ? c.value : null, text: c.text, why: c.why || '' }]))]));
+}

@@ -1,11 +1,9 @@
-// The Measure panel's values, without a browser: each one the viewer works out is
-// checked against one this test works out from the bench's samples, the scope's
-// settings and the waveforms the bench was told to make, and so is the text the
-// panel shows for it.
+// The Measure panel's values and texts, without a browser, each checked against one
+// worked out from the bench's samples, the scope's settings and the waveforms made.
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { FULL_RANGE, WAVE1, WAVE2, captureFile, loadExpected } from '../support/capture.mjs';
-import { loadViewer } from '../support/modules.mjs';
+import { loadViewer, measuredCells } from '../support/modules.mjs';
 import { parseSI } from '../support/screen.mjs';
 
 const V = loadViewer();
@@ -40,17 +38,11 @@ function timing(samples, P, mid) {
   return { period: P * dt, freq: 1 / (P * dt), pduty: share((s) => s > mid), nduty: share((s) => s < mid) };
 }
 
-// { channel number: { quantity: { value, text } } } as the panel shows them.
-function measurements(capture) {
-  return Object.fromEntries(V.measureRows(V.measure(capture)).map((row) => [String(row.channel.number),
-    Object.fromEntries(row.cells.map((c) => [c.key, { value: c.value, text: c.text }]))]));
-}
-
 function assertValues(cells, want, name) {
   for (const [q, value] of Object.entries(want)) {
     const cell = cells[q];
     if (value === null) {
-      assert.ok(!Number.isFinite(cell.value) && cell.text === '-', `${name} ${q} must show "-", not ${cell.value} ("${cell.text}")`);
+      assert.ok(cell.value === null && cell.text === '-', `${name} ${q} must show "-", not ${cell.value} ("${cell.text}")`);
       continue;
     }
     const got = cell.value, tolerance = /^v/.test(q) ? LEVELS : TIMES;
@@ -68,7 +60,7 @@ function assertValues(cells, want, name) {
 const csvCapture = (csv) => V.parseCsv(csv, 'op_scope.csv');
 
 describe('the capture from scopecap: a sine and a square with a 30 % duty cycle', () => {
-  const cells = measurements(V.parseScriptText(captureFile('gbookFtemp.js'), 'gbookFtemp.js'));
+  const cells = measuredCells(V.parseScriptText(captureFile('gbookFtemp.js'), 'gbookFtemp.js'));
 
   test('the sine: levels from its samples, period, 10 %-90 % edges of a sine, equal halves', () => {
     const P = periodOf(WAVE1), { values, top, base } = levels(expected.samples1, ch1);
@@ -91,7 +83,7 @@ describe('CSV files', () => {
     // the capture's own op_scope.csv with the two other channels in place of its samples
     const lines = captureFile('op_scope.csv').split('\n');
     lines.splice(lines.indexOf('Waveform Data,') + 1, 4000, ...expected.fullRange.map((s, i) => `${s},${expected.flat[i]}`));
-    const capture = csvCapture(lines.join('\n')), cells = measurements(capture);
+    const capture = csvCapture(lines.join('\n')), cells = measuredCells(capture);
 
     const P = periodOf(FULL_RANGE), ramp = expected.fullRange, { values, top, base } = levels(ramp, ch1);
     // the ramp climbs (top - base) counts in P - 1 samples, then drops within one
@@ -108,7 +100,7 @@ describe('CSV files', () => {
   test('without a scale there are no voltages, without a sample interval no times', () => {
     const csv = captureFile('op_scope.csv').replace(/^Vertical Scale,.*$/m, 'Vertical Scale,?,')
       .replace(/^Sampling Period,.*$/m, 'Sampling Period,0,');
-    const cells = measurements(csvCapture(csv));
+    const cells = measuredCells(csvCapture(csv));
     const volts = ['vmax', 'vmin', 'vpp', 'vamp', 'vavg', 'vrms'], times = ['freq', 'period', 'rise', 'fall'];
     assertValues(cells['1'], { ...Object.fromEntries([...volts, ...times].map((q) => [q, null])), pduty: 0.5, nduty: 0.5 }, 'CH1');
     assertValues(cells['2'], { vpp: levels(expected.samples2, ch2).values.vpp, freq: null, pduty: 0.3 }, 'CH2');
