@@ -8,7 +8,7 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 export const REPO = path.resolve(here, '../../..');
 export const VIEWER_DIR = path.join(REPO, 'viewer');
 // ctest passes the build's folder for these tests; by hand the default build/ is used
-export const OUT = process.env.VIEWER_OUT || path.join(REPO, 'build', 'viewer-tests');
+export const OUT = path.resolve(process.env.VIEWER_OUT || path.join(REPO, 'build', 'viewer-tests'));
 export const CAPTURE_DIR = path.join(OUT, 'capture');
 export const ARTEFACTS = path.join(OUT, 'screenshots');
 export const PAGES = path.join(OUT, 'pages');
