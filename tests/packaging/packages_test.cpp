@@ -47,6 +47,15 @@ std::vector<std::string> packagePaths()
     return splitLines(sh(listing + " | sed -e 's,^\\./,/,' -e 's,/$,,' | grep .").out);
 }
 
+// The viewer as installed: the page, its stylesheet, its scripts, and fflate's licence.
+void expectViewerFiles(const std::string &dir)
+{
+    for (const char *file : {"index.html", "viewer.css", "fflate.js", "fflate.LICENSE", "numbers.js", "capture.js",
+                             "script_reader.js", "csv_reader.js", "measure.js", "exports.js", "screen.js", "panels.js",
+                             "picture.js", "page.js"})
+        EXPECT_TRUE(exists(dir + "/" + file)) << dir << "/" << file;
+}
+
 // Removes the package, whole or half installed, when a failed check leaves it there
 // (after the test's own dpkg -r there is nothing left to remove).
 struct RemoveOnExit {
@@ -81,6 +90,7 @@ TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
 
     EXPECT_EQ(sh("command -v scopecap; command -v benchsim").out, "/usr/bin/scopecap\n/usr/bin/benchsim\n");
     EXPECT_EQ(sh("isscheck --version; benchsim --version").out, "isscheck " + kVersion + "\nbenchsim " + kVersion + "\n");
+    expectViewerFiles("/usr/share/scopecap/viewer");
     EXPECT_EQ(sh("man -w scopecap isscheck benchsim").out,
               "/usr/share/man/man1/scopecap.1.gz\n/usr/share/man/man1/isscheck.1.gz\n/usr/share/man/man1/benchsim.1.gz\n");
 
@@ -109,8 +119,9 @@ TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
     ProgramRun unpack = runProgram(SCOPECAP_CMAKE, {"-E", "tar", "xf", kZip}, {}, dir);
     ASSERT_EQ(unpack.exitStatus, 0) << unpack.err;
     std::string top = dir + "/scopecap-" + kVersion + "-win64";
-    for (const char *file : {"scopecap.exe", "isscheck.exe", "viewer/index.html", "viewer/viewer.js", "viewer/viewer.css"})
+    for (const char *file : {"scopecap.exe", "isscheck.exe"})
         EXPECT_TRUE(exists(top + "/" + file)) << file;
+    expectViewerFiles(top + "/viewer");
     std::string readme = readFile(top + "/README.txt");
     EXPECT_NE(readme.find("scopecap " + kVersion), std::string::npos);
     EXPECT_GT(std::count(readme.begin(), readme.end(), '\n'), 10);

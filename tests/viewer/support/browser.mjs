@@ -6,11 +6,12 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { PNG } from 'pngjs';
-import { ARTEFACTS, pageFolder } from './capture.mjs';
+import { ARTEFACTS, pageFiles, pageFolder } from './capture.mjs';
 
 let context, testPages = [];
-// uncaught errors in the viewer's own script since the last test ended
+// uncaught errors in the viewer's own scripts since the last test ended
 const viewerErrors = [];
+const viewerScripts = pageFiles().filter((f) => f.endsWith('.js'));
 
 // One Chromium for the test file. The pages a test opens are closed after it, even
 // when it fails; a page opened in a before() hook stays for the tests of its group.
@@ -33,7 +34,7 @@ export function useBrowser() {
   beforeEach(() => { testPages = []; });
   afterEach(async () => {
     await Promise.all(testPages.map((p) => p.close()));
-    assert.deepEqual(viewerErrors.splice(0), [], 'uncaught errors in viewer.js');
+    assert.deepEqual(viewerErrors.splice(0), [], 'uncaught errors in the viewer\'s scripts');
   });
   after(async () => { await context?.close(); });
 }
@@ -44,7 +45,7 @@ export async function openViewer(url, serve) {
   const page = await context.newPage();
   testPages.push(page);
   page.on('pageerror', (err) => {
-    if (/viewer\.js/.test(err.stack || '')) viewerErrors.push(err.message);
+    if (viewerScripts.some((f) => (err.stack || '').includes(`/${f}:`))) viewerErrors.push(err.message);
   });
   if (serve) await page.route(`${new URL(url).origin}/**`, serve);
   await page.goto(url);
@@ -138,6 +139,16 @@ export function readPng(file) {
     return [data[o], data[o + 1], data[o + 2]];
   };
   return { width, height, at };
+}
+
+// Whether Save PNG is enabled; the Save CSV and Save .sr buttons, each { enabled,
+// title }; and the reason the page gives beside them (null for none).
+export async function saveButtons(page) {
+  return page.evaluate(() => {
+    const button = (id) => ({ enabled: !document.getElementById(id).disabled, title: document.getElementById(id).title });
+    const why = document.getElementById('export-why');
+    return { png: button('save-png').enabled, csv: button('save-csv'), sr: button('save-sr'), why: why.hidden ? null : why.textContent };
+  });
 }
 
 export async function text(page, selector) {

@@ -8,7 +8,7 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 export const REPO = path.resolve(here, '../../..');
 export const VIEWER_DIR = path.join(REPO, 'viewer');
 // ctest passes the build's folder for these tests; by hand the default build/ is used
-export const OUT = process.env.VIEWER_OUT || path.join(REPO, 'build', 'viewer-tests');
+export const OUT = path.resolve(process.env.VIEWER_OUT || path.join(REPO, 'build', 'viewer-tests'));
 export const CAPTURE_DIR = path.join(OUT, 'capture');
 export const ARTEFACTS = path.join(OUT, 'screenshots');
 export const PAGES = path.join(OUT, 'pages');
@@ -54,8 +54,31 @@ export function loadExpected() {
   return JSON.parse(fs.readFileSync(file, 'utf8'));
 }
 
+// op_scope2.csv as the single-channel export writes it, with channel 2 of the
+// capture: its own scale and position under the plain labels, one value per line,
+// numbers as " 1.500E+00".
+export function singleChannelCsv(interval = loadExpected().interval) {
+  const { samples2, settings: { ch2 } } = loadExpected();
+  const twoDigitExponent = (t) => t.replace(/E([+-])(\d)$/, (_, sign, digit) => `E${sign}0${digit}`);
+  const e = (v) => `${v < 0 ? '' : ' '}${twoDigitExponent(v.toExponential(3).toUpperCase())}`;
+  return [
+    'Memory Length,4000,', `Trigger Level,${e(1.5)},`, 'Source,CH2,', 'Probe,100X,', 'Vertical Units,V,',
+    `Vertical Scale,${e(ch2.scale)},`, `Vertical Position,${e(ch2.position)},`, 'Horizontal Units,s,',
+    `Horizontal Scale,${e(1e-3)},`, `Horizontal Position,${e(0)},`, 'Horizontal Mode,Main,',
+    `Sampling Period,${e(interval)},`, 'Firmware, V1.26,', 'Time, ,', 'Mode,Fast,', 'Waveform Data,',
+    ...samples2.map((s) => `${String(s).padStart(3)},`),
+    '===========================',
+  ].join('\n') + '\n';
+}
+
 export function captureFile(name) {
   return fs.readFileSync(path.join(CAPTURE_DIR, name), 'latin1');
+}
+
+// The files index.html loads (its scripts and stylesheet), in its order.
+export function pageFiles() {
+  const html = fs.readFileSync(path.join(VIEWER_DIR, 'index.html'), 'utf8');
+  return [...html.matchAll(/<(?:script src|link rel="stylesheet" href)="([^"]+)"/g)].map((m) => m[1]);
 }
 
 // A fresh folder holding the page and the given files ({ name: text }); returns
@@ -64,7 +87,7 @@ export function pageFolder(name, files = {}) {
   const dir = path.join(PAGES, name);
   fs.rmSync(dir, { recursive: true, force: true });
   fs.mkdirSync(dir, { recursive: true });
-  for (const f of ['index.html', 'viewer.js', 'viewer.css']) {
+  for (const f of ['index.html', ...pageFiles()]) {
     fs.copyFileSync(path.join(VIEWER_DIR, f), path.join(dir, f));
   }
   for (const [file, text] of Object.entries(files)) {
