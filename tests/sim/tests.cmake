@@ -9,3 +9,9 @@ target_include_directories(sim_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
 target_link_libraries(sim_tests PRIVATE sim testsupport GTest::gtest_main)
 add_dependencies(sim_tests benchsim scopecap)
 gtest_discover_tests(sim_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+
+# Without a pty or a child program: the faults' effect on a reply.
+add_executable(sim_unit_tests
+  ${CMAKE_CURRENT_LIST_DIR}/reply_faults_test.cpp)
+target_link_libraries(sim_unit_tests PRIVATE sim testsupport GTest::gtest_main)
+gtest_discover_tests(sim_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60 LABELS unit)
