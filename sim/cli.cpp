@@ -129,6 +129,12 @@ const BenchOption kBenchOptions[] = {
      .kind = ValueKind::Hex, .highest = 0x80, .field = FIELD(options.initialMode),
      .need = "a known adapter mode in hex: 00, 20, 30, 40, 50, 60, 70 or 80",
      .help = "the mode at power-up (default 00, I/O mode; 20..80 I2C)"},
+    {.name = "--vcd", .metavar = "FILE", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Output, .field = FIELD(options.vcdPath),
+     .help = "write the I/O pins the adapter drives (each 63 pin write\n"
+             "and the pin types of each I/O mode frame) to FILE as a\n"
+             "Value Change Dump: wires CLK (02), DIN (04), LOAD (08)\n"
+             "and IO1 (01), time in us of the bench's clock"},
 
     {.name = "--help", .section = HelpSection::Other, .kind = ValueKind::Action, .field = CliAction::Help,
      .shortName = "-h", .help = "this text"},
@@ -234,6 +240,16 @@ std::string takeValue(const BenchOption &o, const std::string &value, CliResult 
         if (!in.is_open() || in.bad())
             return std::string(o.name) + ": cannot read " + value;
         *target<std::optional<std::string>>(o.field, r) = text.str();
+        return "";
+    }
+    case ValueKind::Output: {
+        if (value.empty())
+            return needs;
+        FILE *f = std::fopen(value.c_str(), "a"); // the bench empties it when it starts
+        if (f == nullptr)
+            return std::string(o.name) + ": cannot write " + value + ": " + std::strerror(errno);
+        std::fclose(f);
+        *target<std::string>(o.field, r) = value;
         return "";
     }
     case ValueKind::Whole:

@@ -31,6 +31,7 @@ enum class ValueKind {
     Action, // none: --help, --version, whatever else is given
     Path,   // a path, not empty
     File,   // a file that is read now, byte for byte
+    Output, // a file the bench will write: refused now if it cannot be (made, never emptied, here)
     Whole,  // a whole number from lowest to highest, decimal or 0x-prefixed
     Hex,    // a known adapter mode, in hex, from lowest to highest
     Pair,   // A,B: two whole numbers, each from lowest to highest

@@ -4,6 +4,7 @@
 #include "virtual_bench.h"
 
 #include "line_end.h"
+#include "pin_trace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,6 +43,8 @@ struct VirtualBench::Impl {
     std::vector<std::string> lines;
     bool done = false;
     FILE *logFile = nullptr;
+    PinTrace trace;            // --vcd
+    Clock::time_point started_at;
     std::unique_ptr<ScopeModel> scope;
     std::unique_ptr<AdapterModel> adapter;
 
@@ -103,6 +106,8 @@ struct VirtualBench::Impl {
             emit(step.log);
             for (const std::string &n : step.notes)
                 note(n);
+            if (step.pins)
+                trace.record(micros(), *step.pins);
             if (step.reply)
                 transmit(*step.reply);
             if (ending || line.interrupted())
@@ -113,6 +118,12 @@ struct VirtualBench::Impl {
                 return;
             }
         }
+    }
+
+    // The bench's clock: microseconds since it started answering.
+    uint64_t micros() const
+    {
+        return (uint64_t)std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_at).count();
     }
 
     // The adapter forgets a frame the line left unfinished.
@@ -164,6 +175,7 @@ struct VirtualBench::Impl {
                     steps = scope ? scope->feed(buf.data(), n) : adapter->feed(buf.data(), n);
                 }
                 process(steps);
+                trace.flush();
             } else if (got == LineEnd::Got::HungUp) {
                 note(opts.devicePath + " hung up" + (why.empty() ? "" : ": " + why));
                 ending = true;
@@ -176,6 +188,7 @@ struct VirtualBench::Impl {
         }
         if (adapter)
             emit(adapter->closingLog());
+        trace.end(micros());
         line.close();
         if (ending) {
             std::lock_guard<std::mutex> lock(mu);
@@ -198,11 +211,16 @@ struct VirtualBench::Impl {
             scope = std::make_unique<ScopeModel>(opts);
         else
             adapter = std::make_unique<AdapterModel>(opts);
+        if (adapter && !opts.vcdPath.empty() && !trace.open(opts.vcdPath, adapter->drivenPins(), error)) {
+            closeOutputs();
+            return false;
+        }
         if (!line.open(opts, error)) {
             closeOutputs();
             return false;
         }
         started = true;
+        started_at = Clock::now();
         thread = std::thread([this] { run(); });
         return true;
     }
@@ -212,6 +230,7 @@ struct VirtualBench::Impl {
         if (logFile != nullptr)
             std::fclose(logFile);
         logFile = nullptr;
+        trace.close();
     }
 
     void stop()

@@ -27,7 +27,8 @@
 // "\r"/"\n" terminator, one per line; the adapter logs each frame as hex bytes and
 // its events as lines starting with "# " (adapter_model.h). The log goes to memory
 // (commands()), to opts.logPath when set (flushed per line), and to standard error
-// when opts.logToStderr is set.
+// when opts.logToStderr is set. With opts.vcdPath the adapter's I/O pins also go to
+// that file as a Value Change Dump (pin_trace.h).
 //
 // The line: replies are written as the program reads them (the pty holds about 4 KB);
 // the bench never keeps the slave open, so the program can open, close and reopen it
@@ -61,7 +62,7 @@ public:
     VirtualBench(const VirtualBench &) = delete;
     VirtualBench &operator=(const VirtualBench &) = delete;
 
-    // Opens the log, the pty (slave set raw) or the device, makes the
+    // Opens the log and the pin trace, the pty (slave set raw) or the device, makes the
     // symlink, starts answering.
     // False, with the reason in *error, when any of it fails.
     bool start(std::string *error = nullptr);

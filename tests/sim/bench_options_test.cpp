@@ -28,6 +28,7 @@ Values valuesFor(const sim::BenchOption &o, const std::string &dir)
     case ValueKind::Action: return {{{}}, {{"=1"}}};
     case ValueKind::Path: return {{{dir + "/x"}}, {{""}, {}}};
     case ValueKind::File: return {{{dir + "/settings"}}, {{dir + "/none"}, {}}};
+    case ValueKind::Output: return {{{dir + "/pins.vcd"}}, {{dir + "/none/pins.vcd"}, {""}, {}}};
     case ValueKind::Whole: return {{{lo}, {hi}}, {{under}, {over}, {"x"}, {}}};
     case ValueKind::Hex: return {{{"00"}, {hexHi}}, {{hexOver}, {}}};
     case ValueKind::Pair: return {{{lo + "," + hi}}, {{over + "," + lo}, {lo + "," + over}, {lo}, {}}};

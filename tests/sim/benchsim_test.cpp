@@ -161,6 +161,8 @@ TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
         // a device has no link, no hang-up of its own and no program closing it
         {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
         {"scope", "--device", "/dev/null", "--hangup-after", "5"}, {"iss", "--device", "/dev/null", "--once"},
+        // no pin trace from the oscilloscope, and none the bench could not write
+        {"scope", "--vcd", dir + "/pins.vcd"}, {"iss", "--link", link, "--vcd", dir + "/no-such-dir/pins.vcd"},
     };
     for (const auto &args : bad)
         expectFails(args, 64, "benchsim: ");
@@ -181,6 +183,42 @@ TEST_F(Benchsim, HelpPrintsTheOptionTable)
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, sim::benchHelpText()); // each entry in it: BenchOptionTable
     EXPECT_EQ(benchsim({"iss", "-h"}).out, run.out);
+}
+
+// The adapter's pins as a logic analyser's tools see them: sigrok reads the VCD and
+// its own MAX7219 decoder finds the driver words of an LED walk.
+TEST_F(Benchsim, PinTraceDecodesAsTheLedDriverWordsInSigrok)
+{
+    const std::string sigrok = "/usr/bin/sigrok-cli";
+    if (!fs::exists(sigrok))
+        GTEST_SKIP() << "sigrok-cli is not installed (apt-get install sigrok-cli)";
+    const std::string vcd = dir + "/pins.vcd";
+    const auto start = Clock::now();
+    {
+        BenchProcess bench("iss", link, {"--vcd", vcd, "--quiet"});
+        ProgramRun run = runProgram(appProgram("isscheck"), {"--walk-rows", "1", "leds"}, {{"COM9", link}}, "", 120s);
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(bench.stop(), 0);
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    ProgramRun decoded = runProgram(sigrok, {"-i", vcd, "-P", "spi:clk=CLK:mosi=DIN:cs=LOAD,max7219", "-A", "max7219"});
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.err;
+    // the set-up (0C01: out of shutdown), the eight rows cleared, row 1's walk
+    std::string expected = "max7219-1: Scan limit: 8\nmax7219-1: Decode: 0b00000000\nmax7219-1: Intensity: 7\n"
+                           "max7219-1: Display test: off\nmax7219-1: Shutdown: off\n";
+    for (int row = 1; row <= 8; ++row)
+        expected += "max7219-1: Digit " + std::to_string(row) + ": 00\n";
+    for (int column = 0; column < 8; ++column) {
+        char line[32];
+        std::snprintf(line, sizeof line, "max7219-1: Digit 1: %02X\n", 1 << column);
+        expected += line;
+    }
+    EXPECT_EQ(decoded.out, expected);
+    // in microseconds of the bench's clock: 21 words, each followed by a 0.6 s wait
+    const std::string trace = readFile(vcd);
+    const long long last = std::atoll(trace.c_str() + trace.rfind("\n#") + 2);
+    EXPECT_GE(last, 21 * 600000LL);
+    EXPECT_LE(last, took);
 }
 
 TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
