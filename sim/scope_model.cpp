@@ -1,5 +1,7 @@
 // The virtual oscilloscope: its settings, what it reports of them, and the command
-// interpreter. What a sample block holds is in waveforms.cpp.
+// interpreter. What a sample block holds is in waveforms.cpp. The settings text and
+// the interpreter stay in one file, a little over 400 lines, because both read items
+// by the same mnemonic rules (short and long forms, numeric suffixes).
 #include "scope_model.h"
 
 #include <algorithm>
