@@ -43,8 +43,8 @@ struct VirtualBench::Impl {
     std::vector<std::string> lines;
     bool done = false;
     FILE *logFile = nullptr;
-    PinTrace trace;            // --vcd
-    Clock::time_point started_at;
+    PinTrace trace; // --vcd
+    Clock::time_point startedAt;
     std::unique_ptr<ScopeModel> scope;
     std::unique_ptr<AdapterModel> adapter;
 
@@ -123,7 +123,7 @@ struct VirtualBench::Impl {
     // The bench's clock: microseconds since it started answering.
     uint64_t micros() const
     {
-        return (uint64_t)std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_at).count();
+        return (uint64_t)std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - startedAt).count();
     }
 
     // The adapter forgets a frame the line left unfinished.
@@ -220,7 +220,7 @@ struct VirtualBench::Impl {
             return false;
         }
         started = true;
-        started_at = Clock::now();
+        startedAt = Clock::now();
         thread = std::thread([this] { run(); });
         return true;
     }
