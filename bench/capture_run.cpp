@@ -11,7 +11,7 @@
 // when every run completed its capture, 1 when one did not, 64 on a bad option.
 // --keep keeps every run's directory (output files, log); --each prints every run's
 // figures on standard error.
-#include "bench.h"
+#include "virtual_bench.h"
 #include "line_floor.h"
 #include "measured_run.h"
 

@@ -2,7 +2,7 @@
 // header lookups, decoding the two sample blocks, and writing both files (and the
 // console trace, to /dev/null) in a temporary directory. Figures go to standard
 // output; the export's own console output is sent to /dev/null while it runs.
-#include "bench.h"
+#include "virtual_bench.h"
 #include "learn.h"
 #include "scope.h"
 

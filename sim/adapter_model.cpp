@@ -45,6 +45,19 @@ bool isI2cMode(uint8_t mode)
 
 bool isKnownMode(uint8_t mode) { return mode == 0x00 || isI2cMode(mode); }
 
+PinDrive pinsOfIoType(uint8_t ioType)
+{
+    PinDrive d;
+    for (int pin = 0; pin < 4; ++pin) {
+        const unsigned type = (ioType >> (2 * pin)) & 3u;
+        if (type & 2u)
+            d.inputs |= (uint8_t)(1u << pin);
+        else if (type == 1u)
+            d.levels |= (uint8_t)(1u << pin);
+    }
+    return d;
+}
+
 std::string matrixText(const std::array<uint8_t, 8> &rows)
 {
     std::string out;
@@ -121,6 +134,13 @@ Step AdapterModel::dropPartialFrame()
     return step;
 }
 
+std::optional<PinDrive> AdapterModel::drivenPins() const
+{
+    if (state_.mode != 0x00)
+        return std::nullopt;
+    return PinDrive{(uint8_t)(state_.pins & 0x0F), state_.inputs};
+}
+
 std::vector<std::string> AdapterModel::closingLog() const
 {
     std::vector<std::string> log;
@@ -152,7 +172,7 @@ Step AdapterModel::handle(const std::vector<uint8_t> &frame)
     case 0x63:
         step.reply = binary({(uint8_t)(opts_.nack ? 0x00 : 0xFF)});
         if (state_.mode == 0x00)
-            pinsChanged(frame[1], step);
+            drivePins(frame[1], step);
         else
             step.log.push_back("# pins ignored: not in I/O mode (mode " + hex2(state_.mode) + ")");
         break;
@@ -180,11 +200,13 @@ void AdapterModel::moduleCommand(const std::vector<uint8_t> &f, Step &step)
     case 0x02:
         if (f[2] == 0x10) {
             state_.ioType = f[3]; // new I/O types, same mode
+            if (state_.mode == 0x00)
+                applyIoType(step);
         } else if (isKnownMode(f[2])) {
             state_.mode = f[2];
             state_.ioType = f[3];
             if (f[2] == 0x00)
-                state_.pins = 0x00; // outputs start low
+                applyIoType(step);
         } else {
             step.log.push_back("# unknown mode " + hex2(f[2]));
             step.reply = binary({0x00, (uint8_t)(opts_.nack ? 0x00 : 0x05)});
@@ -300,6 +322,22 @@ void AdapterModel::writeRegisters(uint8_t device, uint8_t reg, const uint8_t *da
         // 0 and the other control codes leave text and cursor alone
     }
     step.log.push_back("# display: " + state_.display);
+}
+
+// In I/O mode the type byte sets each output low or high and lets each input go.
+void AdapterModel::applyIoType(Step &step)
+{
+    const PinDrive typed = pinsOfIoType(state_.ioType);
+    state_.inputs = typed.inputs;
+    pinsChanged(typed.levels, step);
+    step.pins = drivenPins();
+}
+
+// A pin write drives the outputs only; the LED driver reads an input pin as low.
+void AdapterModel::drivePins(uint8_t pins, Step &step)
+{
+    pinsChanged((uint8_t)(pins & ~state_.inputs), step);
+    step.pins = drivenPins();
 }
 
 void AdapterModel::pinsChanged(uint8_t pins, Step &step)

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ struct AdapterState {
     uint8_t mode = 0x00;   // 0x00 I/O, 0x20..0x80 I2C
     uint8_t ioType = 0x00; // the I/O type byte of the last mode frame
     uint8_t cmd10 = 0x00;  // value of the last 5A 10 frame
-    uint8_t pins = 0x00;   // last pin byte written
+    uint8_t pins = 0x00;   // last pin byte written, its inputs' bits clear
+    uint8_t inputs = 0x00; // the I/O pins the I/O type makes inputs (not driven)
     size_t frames = 0;     // complete frames received
 
     std::array<uint8_t, 36> srf08{};  // registers 0..35 as read (0, 1 fixed; 2.. echoes)
@@ -54,6 +56,9 @@ struct AdapterState {
 
 bool isI2cMode(uint8_t mode);
 bool isKnownMode(uint8_t mode);
+// What an I/O type byte drives: two bits per pin, I/O1 in bits 1..0 up to I/O4 in
+// bits 7..6; 00 output low, 01 output high, 10 digital input, 11 analogue input.
+PinDrive pinsOfIoType(uint8_t ioType);
 
 // "#......." etc.: 8 lines of 8 characters and "\n", row 0 first, column c at
 // position c, '#' for a set bit.
@@ -70,6 +75,8 @@ public:
     bool hasPartialFrame() const { return !pending_.empty(); }
     // The line went quiet or closed in the middle of a frame: forget its bytes.
     Step dropPartialFrame();
+    // The I/O pins as driven now; none outside I/O mode.
+    std::optional<PinDrive> drivenPins() const;
     // Lines for the log when the bench stops (the matrix).
     std::vector<std::string> closingLog() const;
     const AdapterState &state() const { return state_; }
@@ -79,6 +86,8 @@ private:
     Step handle(const std::vector<uint8_t> &frame);
     void moduleCommand(const std::vector<uint8_t> &f, Step &step);
     void i2c(const std::vector<uint8_t> &f, Step &step);
+    void applyIoType(Step &step);
+    void drivePins(uint8_t pins, Step &step);
     void pinsChanged(uint8_t pins, Step &step);
     void latch(Step &step);
     std::vector<uint8_t> readRegisters(uint8_t device, size_t first, size_t count) const;

@@ -1,5 +1,5 @@
 // benchsim: the virtual bench as a program (see benchsim --help and sim/README.md).
-#include "bench.h"
+#include "virtual_bench.h"
 #include "cli.h"
 
 #include <csignal>

@@ -1,15 +1,176 @@
-// benchsim's command line.
+// benchsim's command line: the table of options, the parser and --help that read it.
+// Over 400 lines because the table holds every option's help text.
 #include "cli.h"
+
+#include "adapter_model.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <type_traits>
 
 namespace sim {
 
 namespace {
+
+// The field an option sets, as the table spells it.
+#define FIELD(member) +[](CliResult &r) { return &r.member; }
+#define FIELDS(first, second) +[](CliResult &r) { return std::pair{&r.first, &r.second}; }
+
+const BenchOption kBenchOptions[] = {
+    {.name = "--link", .metavar = "PATH", .kind = ValueKind::Path, .field = FIELD(options.linkPath),
+     .help = "the symlink to make for the slave side"},
+    {.name = "--device", .metavar = "PATH", .kind = ValueKind::Path, .field = FIELD(options.devicePath),
+     .help = "answer on this serial device instead of a pty, e.g. one\n"
+             "port of a null-modem pair (the program opens the other)\n"
+             "or a USB gadget port; benchsim prints PATH. The line is\n"
+             "set raw at the --baud rate (default 19200), 8 data bits,\n"
+             "no parity, 1 stop bit, no flow control, modem lines\n"
+             "ignored. A device cannot tell when the program opens or\n"
+             "closes its end, so bytes it leaves unread are not\n"
+             "discarded and --once waits only until the reply has left\n"
+             "this port; not with --link, --hangup-after or iss --once.\n"
+             "benchsim ends when the device hangs up"},
+    {.name = "--once", .field = FIELD(options.once),
+     .help = "stop after one full job: scope, once the reply to\n"
+             ":acquire2:memory? is sent and read (at most 10 s\n"
+             "more); iss, when the program closes the port after\n"
+             "at least one frame"},
+    {.name = "--baud", .metavar = "N", .kind = ValueKind::Whole, .lowest = 50, .highest = 4000000,
+     .field = FIELD(options.baud), .need = "a rate from 50 to 4000000",
+     .help = "pace every reply at N/10 bytes per second (default: at once);\n"
+             "on a --device also its line rate. The pacing is kept\n"
+             "there: a UART paces the bytes anyway, a USB gadget port\n"
+             "would not"},
+    {.name = "--log", .metavar = "FILE", .kind = ValueKind::Path, .field = FIELD(options.logPath),
+     .help = "the command log: each command received (scope: its text\n"
+             "without \"\\r\"/\"\\n\"), or each frame as hex bytes and its\n"
+             "events as lines starting \"# \" (iss); one line each,\n"
+             "flushed per line. Without --log it goes to standard error"},
+    {.name = "--quiet", .field = FIELD(quiet), .help = "no command log on standard error"},
+
+    {.name = "--silent", .section = HelpSection::Faults, .field = FIELD(options.silent),
+     .help = "never answer (commands are still logged and obeyed)"},
+    {.name = "--short", .metavar = "N", .section = HelpSection::Faults, .kind = ValueKind::Whole,
+     .highest = LONG_MAX / 2, .field = FIELD(options.shortBytes), .need = "a byte count",
+     .help = "send only the first N bytes of each block reply (scope:\n"
+             "*LRN? and the sample memories) or of every reply (iss)"},
+    {.name = "--stall-after", .metavar = "N", .section = HelpSection::Faults, .kind = ValueKind::Whole,
+     .highest = LONG_MAX / 2, .field = FIELD(options.stallAfter), .need = "a byte count", .with = "--stall-ms",
+     .help = "with --stall-ms T: pause T ms after N bytes of each reply"},
+    {.name = "--stall-ms", .metavar = "T", .section = HelpSection::Faults, .kind = ValueKind::Whole,
+     .highest = 600000, .field = FIELD(options.stallMs), .need = "milliseconds from 0 to 600000",
+     .with = "--stall-after", .help = "(the two go together)"},
+    {.name = "--hangup-after", .metavar = "N", .section = HelpSection::Faults, .kind = ValueKind::Whole,
+     .highest = LONG_MAX / 2, .field = FIELD(options.hangupAfter), .need = "a byte count",
+     .help = "after N bytes of a reply at least N bytes long (and once\n"
+             "the program has read them), close the line, remove the\n"
+             "link and exit 0; shorter replies go out whole"},
+    {.name = "--garbage", .section = HelpSection::Faults, .field = FIELD(options.garbage),
+     .help = "answer text queries with \"ERR?x\\n\" and send random bytes,\n"
+             "the full length, for blocks (scope) and replies (iss)"},
+    {.name = "--seed", .metavar = "N", .section = HelpSection::Faults, .kind = ValueKind::Whole,
+     .highest = 4294967295L, .field = FIELD(options.seed), .need = "a number from 0 to 4294967295",
+     .help = "seed of the --garbage bytes (default 1; reply n from 0 uses\n"
+             "seed + n)"},
+    {.name = "--long", .personality = OptionFor::Scope, .section = HelpSection::Faults,
+     .field = FIELD(options.longReplies),
+     .help = "(scope) answer every text query with 1500 bytes: the\n"
+             "normal answer, a blank, 'x' filling, \"\\n\""},
+    {.name = "--nack", .personality = OptionFor::Adapter, .section = HelpSection::Faults, .field = FIELD(options.nack),
+     .help = "(iss) acknowledge every write with 0x00: I2C write\n"
+             "status, mode frames (00 00), 5A 10 and pin writes; the\n"
+             "commands still take effect"},
+
+    {.name = "--settings", .metavar = "FILE", .personality = OptionFor::Scope, .section = HelpSection::Scope,
+     .kind = ValueKind::File, .field = FIELD(options.settings),
+     .help = "the *LRN? reply, sent byte for byte (nothing added); the\n"
+             "numeric queries report the values found in it"},
+    {.name = "--wave1", .metavar = "WAVE", .personality = OptionFor::Scope, .section = HelpSection::Scope,
+     .kind = ValueKind::Wave, .field = FIELD(options.wave1), .help = "channel 1's waveform (default sine:45:400)"},
+    {.name = "--wave2", .metavar = "WAVE", .personality = OptionFor::Scope, .section = HelpSection::Scope,
+     .kind = ValueKind::Wave, .field = FIELD(options.wave2),
+     .help = "channel 2's waveform (default square:50:1000)\n"
+             "WAVE is KIND[:AMPLITUDE[:PERIOD]], amplitude in counts\n"
+             "(0..32768, samples clamped to -32768..32767), period in\n"
+             "samples; kinds: sine, square, triangle (default 100:400),\n"
+             "square:A:P:DUTY (+A for DUTY percent of each period, 1..99;\n"
+             "default 50),\n"
+             "ramp (-A up to A-1 over a period; default 128:256, i.e.\n"
+             "-128..127), zero"},
+    {.name = "--dump-settings", .personality = OptionFor::Scope, .section = HelpSection::Scope,
+     .field = FIELD(dumpSettings), .help = "print the *LRN? reply it would send, then exit"},
+    {.name = "--dump-samples", .metavar = "N", .personality = OptionFor::Scope, .section = HelpSection::Scope,
+     .kind = ValueKind::Whole, .lowest = 1, .highest = 2, .field = FIELD(dumpChannel), .need = "a channel, 1 or 2",
+     .help = "print channel N's 4000 samples, one per line, then\n"
+             "\"interval X\" (the block's sample interval, %.9g), then exit"},
+
+    {.name = "--keys", .metavar = "N", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Whole, .highest = 65535, .field = FIELD(options.keys),
+     .need = "a keypad state from 0 to 65535",
+     .help = "keypad state of the display at C6/C7 (0..65535; the low\n"
+             "byte is the second byte of its 4-byte read)"},
+    {.name = "--range", .metavar = "A,B", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Pair, .highest = 65535, .field = FIELDS(options.rangeFirst, options.rangeSecond),
+     .need = "two distances in cm, e.g. 300,100", .help = "the SRF08's two echoes in cm (default 300,100)"},
+    {.name = "--serial", .metavar = "DIGITS", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Text, .lowest = 1, .highest = 32, .field = FIELD(options.serial),
+     .need = "1 to 32 printable characters, e.g. 0012345", .help = "the serial-number reply (default 0012345)"},
+    {.name = "--matrix", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .field = FIELD(options.matrix),
+     .help = "log the LED matrix after every latched row word\n"
+             "(it is always logged at exit)"},
+    {.name = "--mode", .metavar = "HEX", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Hex, .highest = 0x80, .field = FIELD(options.initialMode),
+     .need = "a known adapter mode in hex: 00, 20, 30, 40, 50, 60, 70 or 80",
+     .help = "the mode at power-up (default 00, I/O mode; 20..80 I2C)"},
+    {.name = "--vcd", .metavar = "FILE", .personality = OptionFor::Adapter, .section = HelpSection::Adapter,
+     .kind = ValueKind::Output, .field = FIELD(options.vcdPath),
+     .help = "write the I/O pins the adapter drives (each 63 pin write\n"
+             "and the pin types of each I/O mode frame) to FILE as a\n"
+             "Value Change Dump: wires CLK (02), DIN (04), LOAD (08)\n"
+             "and IO1 (01), time in us of the bench's clock"},
+
+    {.name = "--help", .section = HelpSection::Other, .kind = ValueKind::Action, .field = CliAction::Help,
+     .shortName = "-h", .help = "this text"},
+    {.name = "--version", .section = HelpSection::Other, .kind = ValueKind::Action, .field = CliAction::Version,
+     .help = "print \"benchsim\" and the version"},
+};
+
+#undef FIELD
+#undef FIELDS
+
+const char kUsage[] = "usage: benchsim scope|iss [--link PATH | --device PATH] [options]\n"
+                      "\n"
+                      "The virtual bench: a simulated oscilloscope (scope) or USB-ISS adapter (iss) on\n"
+                      "a pseudo-terminal. benchsim makes the pty's slave side reachable at PATH (a\n"
+                      "symlink, replaced if it exists, removed on exit), prints PATH (or, without\n"
+                      "--link, the slave's own name) and a newline, and answers as the instrument\n"
+                      "until SIGINT or SIGTERM. Point a program at it with e.g. COM9=PATH.\n";
+
+// Each section's heading and what follows its options.
+const struct {
+    const char *heading;
+    const char *note;
+} kSections[] = {
+    {"The line:", ""},
+    {"Faults:", ""},
+    {"Oscilloscope (scope):", "  The settings: CH1 scale 5.000e-01 V, offset -1.000e+00, probe 1; CH2 scale\n"
+                              "  1.000e+00, offset 5.000e-01, probe 0; time base scale 5.000e-04 s, delay 0,\n"
+                              "  sweep 0; trigger level 1.200E+00. The sample interval is the time-base scale\n"
+                              "  / 400 (4000 samples over 10 divisions).\n"},
+    {"Adapter (iss):", ""},
+    {"", ""},
+};
+
+const char kExitStatus[] = "Exit status: 0 on a normal stop (signal, --once, --hangup-after, the device\n"
+                           "hung up); 1 when the pty, link or log cannot be made or the device cannot be\n"
+                           "opened as a serial line; 64 for a bad command line.\n";
 
 // A whole number, decimal or with a 0x prefix, from lowest to highest.
 bool wholeNumber(const std::string &text, long lowest, long highest, long *value, bool hex = false)
@@ -31,10 +192,104 @@ bool wholeNumber(const std::string &text, long lowest, long highest, long *value
     return true;
 }
 
-const char *const kScopeOnly[] = {"--long", "--settings", "--wave1", "--wave2", "--dump-settings", "--dump-samples"};
-const char *const kAdapterOnly[] = {"--nack", "--keys", "--range", "--serial", "--matrix", "--mode"};
+// Stores a number into whichever kind of integer field the option names.
+void storeNumber(const OptionField &field, CliResult &r, long v)
+{
+    std::visit(
+        [&](auto get) {
+            if constexpr (std::is_pointer_v<decltype(get)>) {
+                using Target = std::remove_pointer_t<decltype(get(r))>;
+                if constexpr (std::is_integral_v<Target> && !std::is_same_v<Target, bool>)
+                    *get(r) = (Target)v;
+            }
+        },
+        field);
+}
+
+template <typename T> T *target(const OptionField &field, CliResult &r)
+{
+    return std::get<T *(*)(CliResult &)>(field)(r);
+}
+
+const BenchOption *findOption(const std::string &name)
+{
+    for (const BenchOption &o : kBenchOptions)
+        if (name == o.name || (o.shortName != nullptr && name == o.shortName))
+            return &o;
+    return nullptr;
+}
+
+// Reads an option's value into its field: "" when it was taken, else why not.
+std::string takeValue(const BenchOption &o, const std::string &value, CliResult &r)
+{
+    const std::string needs = std::string(o.name) + " needs " + o.need;
+    long v = 0, w = 0;
+    switch (o.kind) {
+    case ValueKind::Flag:
+    case ValueKind::Action:
+        return "";
+    case ValueKind::Path:
+        *target<std::string>(o.field, r) = value;
+        return value.empty() ? needs : "";
+    case ValueKind::File: {
+        if (value.empty())
+            return needs;
+        std::ifstream in(value, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (!in.is_open() || in.bad())
+            return std::string(o.name) + ": cannot read " + value;
+        *target<std::optional<std::string>>(o.field, r) = text.str();
+        return "";
+    }
+    case ValueKind::Output: {
+        if (value.empty())
+            return needs;
+        FILE *f = std::fopen(value.c_str(), "a"); // the bench empties it when it starts
+        if (f == nullptr)
+            return std::string(o.name) + ": cannot write " + value + ": " + std::strerror(errno);
+        std::fclose(f);
+        *target<std::string>(o.field, r) = value;
+        return "";
+    }
+    case ValueKind::Whole:
+    case ValueKind::Hex:
+        if (!wholeNumber(value, o.lowest, o.highest, &v, o.kind == ValueKind::Hex) ||
+            (o.kind == ValueKind::Hex && !isKnownMode((uint8_t)v)))
+            return needs;
+        storeNumber(o.field, r, v);
+        return "";
+    case ValueKind::Pair: {
+        const size_t comma = value.find(',');
+        if (comma == std::string::npos || !wholeNumber(value.substr(0, comma), o.lowest, o.highest, &v) ||
+            !wholeNumber(value.substr(comma + 1), o.lowest, o.highest, &w))
+            return needs;
+        auto [first, second] = std::get<std::pair<int *, int *> (*)(CliResult &)>(o.field)(r);
+        *first = (int)v;
+        *second = (int)w;
+        return "";
+    }
+    case ValueKind::Text:
+        if (value.size() < (size_t)o.lowest || value.size() > (size_t)o.highest)
+            return needs;
+        for (char c : value)
+            if (c <= ' ' || c >= 127)
+                return needs;
+        *target<std::string>(o.field, r) = value;
+        return "";
+    case ValueKind::Wave: {
+        std::string why;
+        if (!parseWaveSpec(value, target<WaveSpec>(o.field, r), &why))
+            return std::string(o.name) + ": " + why;
+        return "";
+    }
+    }
+    return needs;
+}
 
 } // namespace
+
+std::span<const BenchOption> benchOptions() { return kBenchOptions; }
 
 bool parseWaveSpec(const std::string &text, WaveSpec *wave, std::string *error)
 {
@@ -98,12 +353,10 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
         r.error = why;
         return r;
     };
+    // --help and --version win wherever they stand, before anything is checked
     for (const std::string &a : args)
-        if (a == "--help" || a == "-h") {
-            r.action = CliAction::Help;
-            return r;
-        } else if (a == "--version") {
-            r.action = CliAction::Version;
+        if (const BenchOption *option = findOption(a); option != nullptr && option->kind == ValueKind::Action) {
+            r.action = std::get<CliAction>(option->field);
             return r;
         }
     if (args.empty())
@@ -114,159 +367,46 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
         o.personality = Personality::Adapter;
     else
         return fail("unknown instrument \"" + args[0] + "\" (scope or iss)");
+    const OptionFor other = o.personality == Personality::Scope ? OptionFor::Adapter : OptionFor::Scope;
 
-    bool quiet = false, dumpSettings = false;
-    bool stallAfterGiven = false, stallMsGiven = false;
+    std::vector<const BenchOption *> given;
     for (size_t i = 1; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool inlineValue = false;
-        size_t eq = name.find('=');
-        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+        std::string name = args[i], value;
+        const size_t eq = name.find('=');
+        const bool inlineValue = name.rfind("--", 0) == 0 && eq != std::string::npos;
+        if (inlineValue) {
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
-            inlineValue = true;
         }
-        for (const char *only : o.personality == Personality::Scope ? kAdapterOnly : kScopeOnly)
-            if (name == only)
-                return fail(name + " is an option of benchsim " +
-                            (o.personality == Personality::Scope ? "iss" : "scope"));
-        auto takesValue = [&]() -> bool {
-            if (inlineValue)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            value = args[++i];
-            return true;
-        };
-        auto flag = [&](bool *into) -> bool {
-            if (inlineValue)
-                return false;
-            *into = true;
-            return true;
-        };
-        long v = 0;
-        auto number = [&](long lowest, long highest, long *into) -> bool {
-            if (!takesValue() || !wholeNumber(value, lowest, highest, &v))
-                return false;
-            *into = v;
-            return true;
-        };
-        std::string why = name + " needs a value";
-        bool ok = true;
-        if (name == "--link") {
-            ok = takesValue() && !value.empty();
-            o.linkPath = value;
-        } else if (name == "--device") {
-            ok = takesValue() && !value.empty();
-            o.devicePath = value;
-        } else if (name == "--log") {
-            ok = takesValue() && !value.empty();
-            o.logPath = value;
-        } else if (name == "--once") {
-            ok = flag(&o.once);
-        } else if (name == "--quiet") {
-            ok = flag(&quiet);
-        } else if (name == "--baud") {
-            why = "--baud needs a rate from 50 to 4000000";
-            ok = number(50, 4000000, &o.baud);
-        } else if (name == "--seed") {
-            why = "--seed needs a number from 0 to 4294967295";
-            long long s = 0;
-            ok = takesValue() && !value.empty() && value[0] != '-' && value[0] != '+';
-            if (ok) {
-                char *end = nullptr;
-                errno = 0;
-                s = std::strtoll(value.c_str(), &end, 10);
-                ok = errno == 0 && *end == '\0' && s >= 0 && s <= 4294967295LL;
-            }
-            o.seed = (uint32_t)s;
-        } else if (name == "--silent") {
-            ok = flag(&o.silent);
-        } else if (name == "--short") {
-            why = "--short needs a byte count";
-            ok = number(0, LONG_MAX / 2, &o.shortBytes);
-        } else if (name == "--stall-after") {
-            why = "--stall-after needs a byte count";
-            ok = number(0, LONG_MAX / 2, &o.stallAfter);
-            stallAfterGiven = true;
-        } else if (name == "--stall-ms") {
-            why = "--stall-ms needs milliseconds from 0 to 600000";
-            ok = number(0, 600000, &o.stallMs);
-            stallMsGiven = true;
-        } else if (name == "--hangup-after") {
-            why = "--hangup-after needs a byte count";
-            ok = number(0, LONG_MAX / 2, &o.hangupAfter);
-        } else if (name == "--garbage") {
-            ok = flag(&o.garbage);
-        } else if (name == "--long") {
-            ok = flag(&o.longReplies);
-        } else if (name == "--nack") {
-            ok = flag(&o.nack);
-        } else if (name == "--settings") {
-            ok = takesValue() && !value.empty();
-            if (ok) {
-                std::ifstream in(value, std::ios::binary);
-                std::stringstream text;
-                text << in.rdbuf();
-                if (!in.is_open() || in.bad())
-                    return fail("--settings: cannot read " + value);
-                o.settings = text.str();
-            }
-        } else if (name == "--wave1" || name == "--wave2") {
-            ok = takesValue();
-            if (ok && !parseWaveSpec(value, name == "--wave1" ? &o.wave1 : &o.wave2, &why)) {
-                why = name + ": " + why;
-                ok = false;
-            }
-        } else if (name == "--dump-settings") {
-            ok = flag(&dumpSettings);
-        } else if (name == "--dump-samples") {
-            why = "--dump-samples needs a channel, 1 or 2";
-            long ch = 0;
-            ok = number(1, 2, &ch);
-            r.dumpChannel = (int)ch;
-        } else if (name == "--keys") {
-            why = "--keys needs a keypad state from 0 to 65535";
-            long k = 0;
-            ok = number(0, 65535, &k);
-            o.keys = (int)k;
-        } else if (name == "--range") {
-            why = "--range needs two distances in cm, e.g. 300,100";
-            ok = takesValue();
-            size_t comma = value.find(',');
-            long a = 0, b = 0;
-            ok = ok && comma != std::string::npos && wholeNumber(value.substr(0, comma), 0, 65535, &a) &&
-                 wholeNumber(value.substr(comma + 1), 0, 65535, &b);
-            o.rangeFirst = (int)a;
-            o.rangeSecond = (int)b;
-        } else if (name == "--serial") {
-            why = "--serial needs 1 to 32 printable characters, e.g. 0012345";
-            ok = takesValue() && !value.empty() && value.size() <= 32;
-            for (char c : value)
-                ok = ok && c > ' ' && c < 127;
-            o.serial = value;
-        } else if (name == "--matrix") {
-            ok = flag(&o.matrix);
-        } else if (name == "--mode") {
-            why = "--mode needs a known adapter mode in hex: 00, 20, 30, 40, 50, 60, 70 or 80";
-            long m = 0;
-            ok = takesValue() && wholeNumber(value, 0, 255, &m, true) &&
-                 (m == 0 || m == 0x20 || m == 0x30 || m == 0x40 || m == 0x50 || m == 0x60 || m == 0x70 || m == 0x80);
-            o.initialMode = (int)m;
-        } else {
+        const BenchOption *option = findOption(name);
+        if (option == nullptr)
             return fail("unknown option " + args[i]);
+        if (option->personality == other)
+            return fail(name + " is an option of benchsim " + (other == OptionFor::Scope ? "scope" : "iss"));
+        const bool takesValue = option->kind != ValueKind::Flag && option->kind != ValueKind::Action;
+        if (!takesValue && inlineValue)
+            return fail(name + " takes no value");
+        if (takesValue && !inlineValue) {
+            if (i + 1 >= args.size())
+                return fail(name + " needs " + option->need);
+            value = args[++i];
         }
-        if (!ok) {
-            if (inlineValue && (name == "--once" || name == "--quiet" || name == "--silent" || name == "--garbage" ||
-                                name == "--long" || name == "--nack" || name == "--matrix" || name == "--dump-settings"))
-                why = name + " takes no value";
+        if (!takesValue)
+            *target<bool>(option->field, r) = true;
+        else if (std::string why = takeValue(*option, value, r); !why.empty())
             return fail(why);
-        }
+        given.push_back(option);
     }
-    if (stallAfterGiven != stallMsGiven)
-        return fail("--stall-after and --stall-ms go together");
-    if (dumpSettings && r.dumpChannel != 0)
+    auto wasGiven = [&](const char *name) {
+        for (const BenchOption *g : given)
+            if (std::strcmp(g->name, name) == 0)
+                return true;
+        return false;
+    };
+    for (const BenchOption &option : kBenchOptions)
+        if (option.with != nullptr && wasGiven(option.name) != wasGiven(option.with))
+            return fail(std::string(option.name) + " and " + option.with + " go together");
+    if (r.dumpSettings && r.dumpChannel != 0)
         return fail("--dump-settings and --dump-samples go one at a time");
     if (!o.devicePath.empty()) {
         // what a pseudo-terminal tells the bench and a device line does not
@@ -279,101 +419,36 @@ CliResult parseBenchArgs(const std::vector<std::string> &args)
             return fail("iss --once ends when the program closes the port, which a serial device "
                         "cannot tell");
     }
-    o.logToStderr = o.logPath.empty() && !quiet;
-    r.action = dumpSettings ? CliAction::DumpSettings : r.dumpChannel != 0 ? CliAction::DumpSamples : CliAction::Run;
+    o.logToStderr = o.logPath.empty() && !r.quiet;
+    r.action = r.dumpSettings ? CliAction::DumpSettings : r.dumpChannel != 0 ? CliAction::DumpSamples : CliAction::Run;
     return r;
 }
 
 const char *benchHelpText()
 {
-    return "usage: benchsim scope|iss [--link PATH | --device PATH] [options]\n"
-           "\n"
-           "The virtual bench: a simulated oscilloscope (scope) or USB-ISS adapter (iss) on\n"
-           "a pseudo-terminal. benchsim makes the pty's slave side reachable at PATH (a\n"
-           "symlink, replaced if it exists, removed on exit), prints PATH (or, without\n"
-           "--link, the slave's own name) and a newline, and answers as the instrument\n"
-           "until SIGINT or SIGTERM. Point a program at it with e.g. COM9=PATH.\n"
-           "\n"
-           "The line:\n"
-           "  --link PATH         the symlink to make for the slave side\n"
-           "  --device PATH       answer on this serial device instead of a pty, e.g. one\n"
-           "                      port of a null-modem pair (the program opens the other)\n"
-           "                      or a USB gadget port; benchsim prints PATH. The line is\n"
-           "                      set raw at the --baud rate (default 19200), 8 data bits,\n"
-           "                      no parity, 1 stop bit, no flow control, modem lines\n"
-           "                      ignored. A device cannot tell when the program opens or\n"
-           "                      closes its end, so bytes it leaves unread are not\n"
-           "                      discarded and --once waits only until the reply has left\n"
-           "                      this port; not with --link, --hangup-after or iss --once.\n"
-           "                      benchsim ends when the device hangs up\n"
-           "  --once              stop after one full job: scope, once the reply to\n"
-           "                      :acquire2:memory? is sent and read (at most 10 s\n"
-           "                      more); iss, when the program closes the port after\n"
-           "                      at least one frame\n"
-           "  --baud N            pace every reply at N/10 bytes per second (default: at once);\n"
-           "                      on a --device also its line rate. The pacing is kept\n"
-           "                      there: a UART paces the bytes anyway, a USB gadget port\n"
-           "                      would not\n"
-           "  --log FILE          the command log: each command received (scope: its text\n"
-           "                      without \"\\r\"/\"\\n\"), or each frame as hex bytes and its\n"
-           "                      events as lines starting \"# \" (iss); one line each,\n"
-           "                      flushed per line. Without --log it goes to standard error\n"
-           "  --quiet             no command log on standard error\n"
-           "\n"
-           "Faults:\n"
-           "  --silent            never answer (commands are still logged and obeyed)\n"
-           "  --short N           send only the first N bytes of each block reply (scope:\n"
-           "                      *LRN? and the sample memories) or of every reply (iss)\n"
-           "  --stall-after N     with --stall-ms T: pause T ms after N bytes of each reply\n"
-           "  --stall-ms T        (the two go together)\n"
-           "  --hangup-after N    after N bytes of a reply at least N bytes long (and once\n"
-           "                      the program has read them), close the line, remove the\n"
-           "                      link and exit 0; shorter replies go out whole\n"
-           "  --garbage           answer text queries with \"ERR?x\\n\" and send random bytes,\n"
-           "                      the full length, for blocks (scope) and replies (iss)\n"
-           "  --seed N            seed of the --garbage bytes (default 1; reply n from 0 uses\n"
-           "                      seed + n)\n"
-           "  --long              (scope) answer every text query with 1500 bytes: the\n"
-           "                      normal answer, a blank, 'x' filling, \"\\n\"\n"
-           "  --nack              (iss) acknowledge every write with 0x00: I2C write\n"
-           "                      status, mode frames (00 00), 5A 10 and pin writes; the\n"
-           "                      commands still take effect\n"
-           "\n"
-           "Oscilloscope (scope):\n"
-           "  --settings FILE     the *LRN? reply, sent byte for byte (nothing added); the\n"
-           "                      numeric queries report the values found in it\n"
-           "  --wave1 WAVE        channel 1's waveform (default sine:45:400)\n"
-           "  --wave2 WAVE        channel 2's waveform (default square:50:1000)\n"
-           "                      WAVE is KIND[:AMPLITUDE[:PERIOD]], amplitude in counts\n"
-           "                      (0..32768, samples clamped to -32768..32767), period in\n"
-           "                      samples; kinds: sine, square, triangle (default 100:400),\n"
-           "                      square:A:P:DUTY (+A for DUTY percent of each period, 1..99;\n"
-           "                      default 50),\n"
-           "                      ramp (-A up to A-1 over a period; default 128:256, i.e.\n"
-           "                      -128..127), zero\n"
-           "  --dump-settings     print the *LRN? reply it would send, then exit\n"
-           "  --dump-samples N    print channel N's 4000 samples, one per line, then\n"
-           "                      \"interval X\" (the block's sample interval, %.9g), then exit\n"
-           "  The settings: CH1 scale 5.000e-01 V, offset -1.000e+00, probe 1; CH2 scale\n"
-           "  1.000e+00, offset 5.000e-01, probe 0; time base scale 5.000e-04 s, delay 0,\n"
-           "  sweep 0; trigger level 1.200E+00. The sample interval is the time-base scale\n"
-           "  / 400 (4000 samples over 10 divisions).\n"
-           "\n"
-           "Adapter (iss):\n"
-           "  --keys N            keypad state of the display at C6/C7 (0..65535; the low\n"
-           "                      byte is the second byte of its 4-byte read)\n"
-           "  --range A,B         the SRF08's two echoes in cm (default 300,100)\n"
-           "  --serial DIGITS     the serial-number reply (default 0012345)\n"
-           "  --matrix            log the LED matrix after every latched row word\n"
-           "                      (it is always logged at exit)\n"
-           "  --mode HEX          the mode at power-up (default 00, I/O mode; 20..80 I2C)\n"
-           "\n"
-           "  --help              this text\n"
-           "  --version           print \"benchsim\" and the version\n"
-           "\n"
-           "Exit status: 0 on a normal stop (signal, --once, --hangup-after, the device\n"
-           "hung up); 1 when the pty, link or log cannot be made or the device cannot be\n"
-           "opened as a serial line; 64 for a bad command line.\n";
+    static const std::string text = [] {
+        std::string out = kUsage;
+        for (size_t s = 0; s < std::size(kSections); ++s) {
+            out += "\n";
+            if (*kSections[s].heading != '\0')
+                out += std::string(kSections[s].heading) + "\n";
+            for (const BenchOption &o : kBenchOptions) {
+                if ((size_t)o.section != s)
+                    continue;
+                char head[64];
+                std::snprintf(head, sizeof head, "  %-18s  ", (std::string(o.name) + (o.metavar ? " " : "") +
+                                                              (o.metavar ? o.metavar : ""))
+                                                                 .c_str());
+                std::stringstream lines(o.help);
+                std::string line;
+                for (bool first = true; std::getline(lines, line); first = false)
+                    out += (first ? std::string(head) : std::string(22, ' ')) + line + "\n";
+            }
+            out += kSections[s].note;
+        }
+        return out + "\n" + kExitStatus;
+    }();
+    return text.c_str();
 }
 
 } // namespace sim

@@ -56,6 +56,7 @@ struct BenchOptions {
     std::string serial = "0012345"; // --serial: the serial-number reply text
     bool matrix = false;           // --matrix: log the 8x8 matrix after each row latch
     int initialMode = 0x00;        // --mode: the adapter's mode at power-up (I/O mode)
+    std::string vcdPath{};         // --vcd: the I/O pins as a Value Change Dump ("" = none)
 };
 
 } // namespace sim

@@ -1,4 +1,7 @@
-// The virtual oscilloscope: settings, sample memory and the command interpreter.
+// The virtual oscilloscope: its settings, what it reports of them, and the command
+// interpreter. What a sample block holds is in waveforms.cpp. The settings text and
+// the interpreter stay in one file, a little over 400 lines, because both read items
+// by the same mnemonic rules (short and long forms, numeric suffixes).
 #include "scope_model.h"
 
 #include <algorithm>
@@ -10,8 +13,6 @@
 namespace sim {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 std::string upper(std::string text)
 {
@@ -129,13 +130,6 @@ std::string errorText(int code)
     }
 }
 
-void putBigEndian16(std::vector<uint8_t> &out, size_t at, int16_t v)
-{
-    uint16_t u = (uint16_t)v;
-    out[at] = (uint8_t)(u >> 8);
-    out[at + 1] = (uint8_t)(u & 0xFF);
-}
-
 Reply textReply(const std::string &text, ReplyKind kind = ReplyKind::Query)
 {
     Reply r;
@@ -236,38 +230,6 @@ std::string scopeSettingsReply(const ScopeState &s)
 
 std::string scopeSettingsReply(const BenchOptions &opts) { return scopeSettingsReply(scopeStateFor(opts)); }
 
-std::vector<int16_t> waveSamples(const WaveSpec &w)
-{
-    std::vector<int16_t> out(kWaveSamples);
-    const int64_t a = w.amplitude;
-    const int64_t p = std::max(2, w.period);
-    for (size_t k = 0; k < kWaveSamples; ++k) {
-        const int64_t phase = (int64_t)k % p;
-        int64_t v = 0;
-        switch (w.kind) {
-        case WaveKind::Sine:
-            v = std::lround((double)a * std::sin(2.0 * kPi * (double)phase / (double)p));
-            break;
-        case WaveKind::Square:
-            v = 100 * phase < (int64_t)w.duty * p ? a : -a;
-            break;
-        case WaveKind::Triangle: {
-            double t = (double)phase / (double)p;
-            v = std::lround(t < 0.5 ? -(double)a + 4.0 * (double)a * t : 3.0 * (double)a - 4.0 * (double)a * t);
-            break;
-        }
-        case WaveKind::Ramp:
-            v = -a + (2 * a * phase) / p;
-            break;
-        case WaveKind::Zero:
-            v = 0;
-            break;
-        }
-        out[k] = (int16_t)std::clamp<int64_t>(v, -32768, 32767);
-    }
-    return out;
-}
-
 std::vector<int16_t> waveSamples(const BenchOptions &opts, int channel)
 {
     return waveSamples(channel == 1 ? opts.wave1 : opts.wave2);
@@ -276,20 +238,6 @@ std::vector<int16_t> waveSamples(const BenchOptions &opts, int channel)
 float sampleInterval(const ScopeState &s) { return (float)(s.timeScale / kSamplesPerDivision); }
 
 float sampleInterval(const BenchOptions &opts) { return sampleInterval(scopeStateFor(opts)); }
-
-std::vector<uint8_t> waveBlock(int channel, float interval, const std::vector<int16_t> &samples)
-{
-    std::vector<uint8_t> block(kWaveBlockSize, 0);
-    std::memcpy(block.data(), "#48008", 6);
-    uint32_t bits;
-    std::memcpy(&bits, &interval, 4);
-    for (int i = 0; i < 4; ++i)
-        block[6 + i] = (uint8_t)(bits >> (24 - 8 * i));
-    block[10] = (uint8_t)channel;
-    for (size_t k = 0; k < kWaveSamples && k < samples.size(); ++k)
-        putBigEndian16(block, 14 + 2 * k, samples[k]);
-    return block;
-}
 
 std::vector<uint8_t> waveBlockFor(const ScopeState &s, int channel)
 {

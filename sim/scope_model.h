@@ -6,6 +6,7 @@
 
 #include "options.h"
 #include "reply.h"
+#include "waveforms.h"
 
 #include <cstdint>
 #include <deque>
@@ -14,8 +15,6 @@
 
 namespace sim {
 
-inline constexpr size_t kWaveBlockSize = 8014;
-inline constexpr size_t kWaveSamples = 4000;
 // 4000 samples span the 10 divisions of the screen.
 inline constexpr double kSamplesPerDivision = 400.0;
 inline constexpr const char *kScopeIdentity = "VIRTUAL,DSO-2CH,SIM0001,V1.26";
@@ -51,7 +50,6 @@ std::string scopeSettingsReply(const ScopeState &state);
 std::string scopeSettingsReply(const BenchOptions &opts);
 
 // The 4000 samples of channel 1 or 2.
-std::vector<int16_t> waveSamples(const WaveSpec &wave);
 std::vector<int16_t> waveSamples(const BenchOptions &opts, int channel);
 // The sample interval in the block: time-base scale / 400, as a single-precision float.
 float sampleInterval(const ScopeState &state);
@@ -59,8 +57,6 @@ float sampleInterval(const BenchOptions &opts);
 // The whole 8014-byte reply to :acquireN:memory?: "#48008", the interval (big-endian
 // float), the channel byte, three zero bytes, 4000 big-endian 16-bit samples.
 std::vector<uint8_t> waveBlockFor(const ScopeState &state, int channel);
-// The same layout for any interval and samples (missing samples are 0, extra ones left out).
-std::vector<uint8_t> waveBlock(int channel, float interval, const std::vector<int16_t> &samples);
 std::vector<uint8_t> waveBlockFor(const BenchOptions &opts, int channel);
 
 // The trigger frequency the instrument reports: one cycle of channel 1's waveform.

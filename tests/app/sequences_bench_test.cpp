@@ -1,6 +1,6 @@
 // The oscilloscope sequences over the real serial layer against the virtual
 // oscilloscope, checked from the instrument's own command log.
-#include "bench.h"
+#include "virtual_bench.h"
 #include "capture_stdout.h"
 #include "run_program.h"
 #include "scope.h"

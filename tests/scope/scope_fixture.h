@@ -3,7 +3,7 @@
 // them out as the instrument does).
 #pragma once
 
-#include "bench.h"
+#include "virtual_bench.h"
 #include "fake_com9.h"
 #include "run_program.h"
 #include "scope.h"

@@ -155,12 +155,17 @@ TEST_F(AdapterBench, LedMatrixFollowsTheRowWords)
     EXPECT_EQ(Lines(all.end() - 9, all.end()), matrix);
 }
 
-TEST_F(AdapterBench, PinsOutsideIoModeDriveNothing)
+TEST_F(AdapterBench, PinsOutsideIoModeOrTypedAsInputsDriveNothing)
 {
     startBench({.initialMode = 0x60});
     sendPins(pinsFor(0x0C01));
     EXPECT_TRUE(bench->adapterState().latched.empty());
     EXPECT_EQ(bench->adapterState().ledRegisters[0x0C], 0);
+    // I/O mode with I/O4 (LOAD) a digital input: the clocks shift, nothing latches
+    ASSERT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x80}), 2)), "FF 00");
+    sendPins(pinsFor(0x0C01));
+    EXPECT_TRUE(bench->adapterState().latched.empty());
+    EXPECT_EQ(bench->adapterState().shift, 0x0C01);
 }
 
 TEST_F(AdapterBench, TheSelfTestPatternLatchesAfterSingleClocks)

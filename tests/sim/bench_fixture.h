@@ -2,7 +2,7 @@
 // line opened raw as a serial port is.
 #pragma once
 
-#include "bench.h"
+#include "virtual_bench.h"
 #include "bench_process.h"
 #include "pty_pair.h"
 #include "run_program.h"

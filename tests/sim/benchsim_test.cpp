@@ -153,20 +153,16 @@ TEST_F(Benchsim, ServesASerialDeviceForACaptureOnTheOtherPort)
 
 TEST_F(Benchsim, BadCommandLinesExit64WithOneLine)
 {
-    writeFile(dir + "/settings.txt", "x");
+    // each option out of range is refused in BenchOptionTable; here what the table cannot say
     const std::vector<std::vector<std::string>> bad = {
-        {}, {"dsp"}, {"scope", "--bogus"}, {"scope", "--once=yes"},
-        {"scope", "--baud"}, {"scope", "--baud", "fast"}, {"scope", "--baud", "10"},
-        {"scope", "--short", "-1"}, {"scope", "--stall-after", "5"}, {"scope", "--stall-ms", "5"},
-        {"scope", "--wave1", "saw"}, {"scope", "--wave2", "sine:40000"}, {"scope", "--wave1", "sine:10:1"},
+        {}, {"dsp"}, {"scope", "--bogus"}, {"iss", "--mode", "33"},
+        {"scope", "--wave2", "sine:40000"}, {"scope", "--wave1", "sine:10:1"},
         {"scope", "--wave1", "square:10:100:0"}, {"scope", "--wave1", "sine:10:100:30"},
-        {"scope", "--settings", dir + "/no-such-file"}, {"scope", "--dump-samples", "3"},
-        // the other personality's options, and the adapter's out of range
-        {"scope", "--keys", "5"}, {"scope", "--nack"}, {"iss", "--long"}, {"iss", "--wave1", "sine"},
-        {"iss", "--mode", "33"}, {"iss", "--keys", "70000"}, {"iss", "--range", "300"}, {"iss", "--serial", ""},
         // a device has no link, no hang-up of its own and no program closing it
-        {"scope", "--device"}, {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
+        {"scope", "--device", "/dev/null", "--link", dir + "/com9"},
         {"scope", "--device", "/dev/null", "--hangup-after", "5"}, {"iss", "--device", "/dev/null", "--once"},
+        // no pin trace from the oscilloscope, and none the bench could not write
+        {"scope", "--vcd", dir + "/pins.vcd"}, {"iss", "--link", link, "--vcd", dir + "/no-such-dir/pins.vcd"},
     };
     for (const auto &args : bad)
         expectFails(args, 64, "benchsim: ");
@@ -181,16 +177,48 @@ TEST_F(Benchsim, ALinkOrLogThatCannotBeMadeExits1)
     EXPECT_TRUE(linkGone(link));
 }
 
-TEST_F(Benchsim, HelpNamesEveryOption)
+TEST_F(Benchsim, HelpPrintsTheOptionTable)
 {
     ProgramRun run = benchsim({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
-    for (const char *option : {"--link", "--device", "--once", "--baud", "--log", "--quiet", "--silent", "--short",
-                               "--stall-after", "--stall-ms", "--hangup-after", "--garbage", "--seed", "--long",
-                               "--nack", "--settings", "--wave1", "--wave2", "--dump-settings", "--dump-samples",
-                               "--keys", "--range", "--serial", "--matrix", "--mode", "--help"})
-        EXPECT_NE(run.out.find(std::string("  ") + option + " "), std::string::npos) << option;
+    EXPECT_EQ(run.out, sim::benchHelpText()); // each entry in it: BenchOptionTable
     EXPECT_EQ(benchsim({"iss", "-h"}).out, run.out);
+}
+
+// The adapter's pins as a logic analyser's tools see them: sigrok reads the VCD and
+// its own MAX7219 decoder finds the driver words of an LED walk.
+TEST_F(Benchsim, PinTraceDecodesAsTheLedDriverWordsInSigrok)
+{
+    const std::string sigrok = "/usr/bin/sigrok-cli";
+    if (!fs::exists(sigrok))
+        GTEST_SKIP() << "sigrok-cli is not installed (apt-get install sigrok-cli)";
+    const std::string vcd = dir + "/pins.vcd";
+    const auto start = Clock::now();
+    {
+        BenchProcess bench("iss", link, {"--vcd", vcd, "--quiet"});
+        ProgramRun run = runProgram(appProgram("isscheck"), {"--walk-rows", "1", "leds"}, {{"COM9", link}}, "", 120s);
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(bench.stop(), 0);
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    ProgramRun decoded = runProgram(sigrok, {"-i", vcd, "-P", "spi:clk=CLK:mosi=DIN:cs=LOAD,max7219", "-A", "max7219"});
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.err;
+    // the set-up (0C01: out of shutdown), the eight rows cleared, row 1's walk
+    std::string expected = "max7219-1: Scan limit: 8\nmax7219-1: Decode: 0b00000000\nmax7219-1: Intensity: 7\n"
+                           "max7219-1: Display test: off\nmax7219-1: Shutdown: off\n";
+    for (int row = 1; row <= 8; ++row)
+        expected += "max7219-1: Digit " + std::to_string(row) + ": 00\n";
+    for (int column = 0; column < 8; ++column) {
+        char line[32];
+        std::snprintf(line, sizeof line, "max7219-1: Digit 1: %02X\n", 1 << column);
+        expected += line;
+    }
+    EXPECT_EQ(decoded.out, expected);
+    // in microseconds of the bench's clock: 21 words, each followed by a 0.6 s wait
+    const std::string trace = readFile(vcd);
+    const long long last = std::atoll(trace.c_str() + trace.rfind("\n#") + 2);
+    EXPECT_GE(last, 21 * 600000LL);
+    EXPECT_LE(last, took);
 }
 
 TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
@@ -215,35 +243,6 @@ TEST_F(Benchsim, DumpsGiveWhatTheLibrarySends)
     // 1e-3 s/div / 400: 2.5e-06, printed so it reads back as the very float sent
     ASSERT_EQ(lines[4000].rfind("interval ", 0), 0u);
     EXPECT_EQ(std::strtof(lines[4000].c_str() + 9, nullptr), 2.5e-06f);
-}
-
-TEST(BenchsimCli, OptionsLandInTheirFields)
-{
-    sim::CliResult r = sim::parseBenchArgs({"iss", "--link=/tmp/x", "--baud", "19200", "--keys", "0x05", "--range",
-                                            "250,40", "--serial", "7654321", "--matrix", "--mode", "60", "--nack",
-                                            "--short", "3", "--stall-after", "1", "--stall-ms", "20",
-                                            "--hangup-after", "9", "--seed", "4000000000", "--silent", "--garbage"});
-    ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
-    const sim::BenchOptions &o = r.options;
-    EXPECT_EQ(o.personality, sim::Personality::Adapter);
-    EXPECT_EQ(std::tie(o.linkPath, o.baud, o.keys, o.rangeFirst, o.rangeSecond, o.serial, o.initialMode),
-              std::make_tuple("/tmp/x", 19200, 5, 250, 40, "7654321", 0x60));
-    EXPECT_EQ(std::tie(o.shortBytes, o.stallAfter, o.stallMs, o.hangupAfter, o.seed),
-              std::make_tuple(3, 1, 20, 9, 4000000000u));
-    // matrix, nack, silent, garbage, logToStderr, once
-    EXPECT_EQ(std::tie(o.matrix, o.nack, o.silent, o.garbage, o.logToStderr, o.once),
-              std::make_tuple(true, true, true, true, true, false));
-
-    r = sim::parseBenchArgs({"scope", "--wave1", "triangle:60", "--wave2", "zero", "--log", "f", "--long", "--once"});
-    ASSERT_EQ(r.action, sim::CliAction::Run) << r.error;
-    EXPECT_EQ(std::tie(r.options.wave1.kind, r.options.wave1.amplitude, r.options.wave1.period, r.options.wave2.kind),
-              std::make_tuple(sim::WaveKind::Triangle, 60, 400, sim::WaveKind::Zero));
-    // logToStderr (the log goes to the file), longReplies, once
-    EXPECT_EQ(std::tie(r.options.logToStderr, r.options.longReplies, r.options.once),
-              std::make_tuple(false, true, true));
-    EXPECT_FALSE(sim::parseBenchArgs({"scope", "--quiet"}).options.logToStderr);
-    EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-samples", "1"}).action, sim::CliAction::DumpSamples);
-    EXPECT_EQ(sim::parseBenchArgs({"scope", "--dump-settings"}).action, sim::CliAction::DumpSettings);
 }
 
 } // namespace

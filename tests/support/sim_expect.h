@@ -2,7 +2,7 @@
 // bench library): the values come from the bench's own description of its state.
 #pragma once
 
-#include "bench.h"
+#include "virtual_bench.h"
 #include "capture_expect.h"
 
 #include <bit>

@@ -2,7 +2,7 @@
 // adapter: the module's version and serial number, and the LED driver words of
 // the leds check as the driver latched them, every pin byte through the Windows
 // serial API.
-#include "bench.h"
+#include "virtual_bench.h"
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"

@@ -20,13 +20,15 @@
 //   waveBlockFor(opts | state, channel) the whole 8014-byte block (waveBlock: any samples)
 //   triggerFrequency(state), scopeNumber(value, upper)
 // The adapter (adapter_model.h): AdapterState, matrixText(rows), hexBytes(bytes).
-// Fault bytes: garbageBytes(seed, n).
+// What the faults make of a reply (reply_faults.h): shapeReply, garbageBytes(seed, n).
+// The line itself (pty or device, pacing, the probes of the program's end): line_end.h.
 //
 // The command log: the oscilloscope logs each command as received, without its
 // "\r"/"\n" terminator, one per line; the adapter logs each frame as hex bytes and
 // its events as lines starting with "# " (adapter_model.h). The log goes to memory
 // (commands()), to opts.logPath when set (flushed per line), and to standard error
-// when opts.logToStderr is set.
+// when opts.logToStderr is set. With opts.vcdPath the adapter's I/O pins also go to
+// that file as a Value Change Dump (pin_trace.h).
 //
 // The line: replies are written as the program reads them (the pty holds about 4 KB);
 // the bench never keeps the slave open, so the program can open, close and reopen it
@@ -42,6 +44,7 @@
 
 #include "adapter_model.h"
 #include "options.h"
+#include "reply_faults.h"
 #include "scope_model.h"
 
 #include <chrono>
@@ -52,15 +55,6 @@
 
 namespace sim {
 
-// The --garbage bytes of the n-th garbled block or adapter reply (n from 0): a
-// std::mt19937 seeded with seed + n, one byte from each draw.
-std::vector<uint8_t> garbageBytes(uint32_t seed, size_t count);
-// The --garbage answer to every text query.
-inline constexpr const char *kGarbageQueryReply = "ERR?x\n";
-// The length of every --long query reply: the normal text without its "\n", a blank,
-// 'x' up to 1499 characters, and "\n".
-inline constexpr size_t kLongReplySize = 1500;
-
 class VirtualBench {
 public:
     explicit VirtualBench(const BenchOptions &opts);
@@ -68,7 +62,8 @@ public:
     VirtualBench(const VirtualBench &) = delete;
     VirtualBench &operator=(const VirtualBench &) = delete;
 
-    // Opens the pty (slave set raw) or the device, makes the symlink, starts answering.
+    // Opens the log and the pin trace, the pty (slave set raw) or the device, makes the
+    // symlink, starts answering.
     // False, with the reason in *error, when any of it fails.
     bool start(std::string *error = nullptr);
     // Stops answering, closes the master, removes the symlink, logs the adapter's
