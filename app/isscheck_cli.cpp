@@ -29,8 +29,8 @@ const IsscheckEntry kIsscheckEntries[] = {
     {"pixels", NULL, kCmdPixels, kNoValue, NULL, 0, 0, NULL, NULL,
      "I2C mode, the 33-byte block record and the pixel record\n"
      "00 04 04 FF 40 00 20 to the device at 0A"},
-    {"--port", NULL, kCmdNone, kNumber, "N", 0, 9, &IsscheckSettings::port, NULL,
-     "use COMN instead of COM9 (N from 0 to 9)"},
+    {"--port", NULL, kCmdNone, kNumber, "N", 0, 255, &IsscheckSettings::port, NULL,
+     "use COMN instead of COM9 (N from 0 to 255)"},
     {"--walk-rows", NULL, kCmdNone, kNumber, "N", 1, 8, &IsscheckSettings::walkRows, NULL,
      "leds: walk only rows 0 to N-1 (N from 1 to 8, default 8)"},
     {"--help", "-h", kCmdHelp, kNoValue, NULL, 0, 0, NULL, NULL, "this text"},

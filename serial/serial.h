@@ -1,6 +1,7 @@
 // The serial link: the one process-wide port record and its transfer routines.
 //
-//   openComPort   opens and configures COMn; sets hComm (also on failure)
+//   openComPort   opens and configures COMn (\\.\COMn from COM10 on); sets hComm
+//                 (also on failure)
 //   closeComPort  closes hComm; hComm keeps its old value
 //   waitTicks     busy-waits on the millisecond clock
 //   sendIoBuf     writes the first n bytes of ioBuf; owns sendIoBufWritten; logs the count

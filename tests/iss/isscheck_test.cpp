@@ -71,7 +71,7 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 {
     const std::vector<std::vector<std::string>> bad = {
         {}, {"frob"}, {"INFO"}, {"--verbose", "info"}, {"info", "extra"}, {"info", "--port"},
-        {"--port", "10", "info"}, {"--port", "-1", "info"}, {"--port", "x", "info"}, {"--port", "9x", "info"},
+        {"--port", "256", "info"}, {"--port", "-1", "info"}, {"--port", "x", "info"}, {"--port", "9x", "info"},
         {"--port", "", "info"},
         {"display"}, {"display", "one", "two"}, {"display", std::string(60, 'x')},
         {"leds", "--walk-rows", "0"}, {"leds", "--walk-rows", "9"},
