@@ -7,7 +7,6 @@
 
 SerialState serialState;
 
-static const char *programName = "serial";
 static int openedPort = 0;
 static int portLost = 0;
 static int stopStatus = -1;
@@ -97,7 +96,7 @@ void waitTicks(int ticks)
     }
 }
 
-void serialNameProgram(const char *name) { programName = name; }
+void serialNameProgram(const char *name) { platformNameProgram(name); }
 
 void serialStopWhenLost(int exitStatus) { stopStatus = exitStatus; }
 
@@ -113,7 +112,7 @@ void serialTransferFailed(void)
     char reason[200];
     platformErrorText(reason, sizeof reason);
     portLost = 1;
-    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", programName, openedPort, reason);
+    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", platformProgramName(), openedPort, reason);
     if (stopStatus >= 0) {
         fflush(stdout);
         exit(stopStatus);

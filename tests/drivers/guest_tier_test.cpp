@@ -152,7 +152,7 @@ TEST_F(GuestTier, BusyTtyIsRefused)
     Case c = result("acm-busy");
     EXPECT_EQ(c.status, 1);
     EXPECT_EQ(c.out, "serial port COM9 connect fail COM9 error 5\n\r");
-    EXPECT_EQ(c.err, "serial: COM9 is /dev/ttyACM0: already in use by another program\nisscheck: COM9 did not open\n");
+    EXPECT_EQ(c.err, "isscheck: COM9 is /dev/ttyACM0: already in use by another program\nisscheck: COM9 did not open\n");
 }
 
 TEST_F(GuestTier, PulledFt232IsNamedAndEndsTheCapture)
