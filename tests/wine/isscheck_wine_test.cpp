@@ -19,23 +19,29 @@ protected:
     void SetUp() override { startWith("app/isscheck.exe"); }
 };
 
-TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
+TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumberOnCom9AndCom12)
 {
-    const std::string log = work_ + "/adapter.log";
-    ProgramRun run = wine::runWithBench("iss", {"--serial", "0912345", "--log", log}, {exe_, "info"}, work_);
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    char version[64];
-    // module id, firmware, and the mode at power-up (I/O mode)
-    snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
-    EXPECT_EQ(run.out, lineEnds(std::string(" serial port COM9 connect OK \n\r iBytesWritten: 2 \n") + version +
-                                    " iBytesWritten: 2 \n"
-                                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
-                                    "ISS:5A-03:ser: 091-2345\n",
-                                kWindowsStyle));
-    std::vector<std::string> frames = splitLines(readFile(log));
-    ASSERT_GE(frames.size(), 2u);
-    EXPECT_EQ(frames[0], "5A 01");
-    EXPECT_EQ(frames[1], "5A 03");
+    // Windows opens COM12 only as \\.\COM12; the log still calls it COM12
+    for (const std::string port : {"9", "12"}) {
+        SCOPED_TRACE("COM" + port);
+        const std::string log = work_ + "/adapter" + port + ".log";
+        ProgramRun run = wine::runWithBench("iss", {"--serial", "0912345", "--log", log},
+                                            {exe_, "--port", port, "info"}, work_, std::chrono::seconds(180),
+                                            "COM" + port);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        char version[64];
+        // module id, firmware, and the mode at power-up (I/O mode)
+        snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
+        EXPECT_EQ(run.out, lineEnds(" serial port COM" + port + " connect OK \n\r iBytesWritten: 2 \n" + version +
+                                        " iBytesWritten: 2 \n"
+                                        "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
+                                        "ISS:5A-03:ser: 091-2345\n",
+                                    kWindowsStyle));
+        std::vector<std::string> frames = splitLines(readFile(log));
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[0], "5A 01");
+        EXPECT_EQ(frames[1], "5A 03");
+    }
 }
 
 TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)
