@@ -5,12 +5,15 @@
 // complaints go to standard error.
 //
 // Exit status: 0 checked, 1 the port did not open, 2 no reply from the adapter or
-// the port was lost, 64 a bad command line.
+// the port was lost, 64 a bad command line. isscheck ports lists the serial ports of
+// the machine: 0 listed, 2 the list could not be read.
 #include "isscheck_cli.h"
 #include "iss.h"
+#include "port_list.h"
 #include "serial.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #ifdef __MINGW32__
 // the command line is split into arguments without wildcard expansion
@@ -21,6 +24,7 @@ enum {
     kExitOk = 0,
     kExitNoPort = 1,
     kExitNoReply = 2,
+    kExitNoList = 2,
     kExitUsage = 64,
 };
 
@@ -129,6 +133,39 @@ static int checkPixels(int port)
     return kExitOk;
 }
 
+// One field of the ports listing: "-" for a fact not known, and no tab or line end
+// (from a device's own strings) to split it.
+static void printField(const char *text, const char *after)
+{
+    if (*text == '\0')
+        putchar('-');
+    for (const char *c = text; *c; ++c)
+        putchar((unsigned char)*c < 0x20 || *c == 0x7f ? ' ' : *c);
+    fputs(after, stdout);
+}
+
+static int listPorts(void)
+{
+    static PortFacts ports[256];
+    char why[300];
+    int count = platformListPorts(ports, 256, why, sizeof why);
+    if (count < 0) {
+        fprintf(stderr, "isscheck: cannot list the serial ports: %s\n", why);
+        return kExitNoList;
+    }
+    if (count == 0)
+        printf("no serial ports found\n");
+    for (int i = 0; i < count; ++i) {
+        const PortFacts *p = &ports[i];
+        const char *fields[] = {p->port, p->device, p->setting, p->kind, p->driver, p->usbId,
+                                p->maker, p->product, p->serial, p->byId};
+        for (const char *field : fields)
+            printField(field, "\t");
+        printField(strcmp(p->usbId, "04d8:ffee") == 0 ? "USB-ISS" : "", "\n");
+    }
+    return kExitOk;
+}
+
 int main(int argc, char **argv)
 {
     IsscheckSettings settings;
@@ -142,6 +179,8 @@ int main(int argc, char **argv)
         printf("isscheck %s\n", SCOPECAP_VERSION);
         return kExitOk;
     }
+    if (settings.command == kCmdPorts)
+        return listPorts();
 
     // a pulled adapter ends the check at the first transfer that fails
     const int port = settings.port;

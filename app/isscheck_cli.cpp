@@ -29,6 +29,9 @@ const IsscheckEntry kIsscheckEntries[] = {
     {"pixels", NULL, kCmdPixels, kNoValue, NULL, 0, 0, NULL, NULL,
      "I2C mode, the 33-byte block record and the pixel record\n"
      "00 04 04 FF 40 00 20 to the device at 0A"},
+    {"ports", NULL, kCmdPorts, kNoValue, NULL, 0, 0, NULL, NULL,
+     "lists the serial ports of this machine, one a line (the fields\n"
+     "are below); opens none of them"},
     {"--port", NULL, kCmdNone, kNumber, "N", 0, 255, &IsscheckSettings::port, NULL,
      "use COMN instead of COM9 (N from 0 to 255)"},
     {"--walk-rows", NULL, kCmdNone, kNumber, "N", 1, 8, &IsscheckSettings::walkRows, NULL,
@@ -46,7 +49,25 @@ static const char kAfterOptions[] =
     "Exit status: 0 checked; 1 the port did not open; 2 no reply from the adapter\n"
     "(an empty version, serial or keypad reply, or a mode frame not acknowledged)\n"
     "or the port was lost (the adapter pulled out: the check stops there); 64 a bad\n"
-    "command line.\n"
+    "command line. ports: 0 listed (also none), 2 the list could not be read.\n"
+    "\n"
+    "ports prints one port a line, eleven fields separated by a tab, \"-\" for a fact\n"
+    "not known (no ports: the one line \"no serial ports found\"):\n"
+    "  PORT     the COMn to give, e.g. COM12; outside Windows the COMn whose\n"
+    "           variable names the device, or COMn for /dev/ttyS<n-1>\n"
+    "  DEVICE   /dev/ttyUSB0; on Windows the driver's device, \\Device\\Serial0\n"
+    "  SETTING  outside Windows the variable that selects it, COMn=BY-ID or\n"
+    "           COMn=DEVICE, n the PORT's number or else 9, the port scopecap opens\n"
+    "  KIND     uart (on the board), usb-serial (a converter), cdc-acm (a USB\n"
+    "           device that is a serial port itself) or other\n"
+    "  DRIVER   its driver, e.g. ftdi_sio or cdc_acm; on Windows its service\n"
+    "  USB      the USB vendor and product id, e.g. 0403:6001\n"
+    "  MAKER    the maker the device reports; on Windows its driver's maker\n"
+    "  PRODUCT  the product the device reports; on Windows its own description\n"
+    "           where Windows keeps one, else its friendly name\n"
+    "  SERIAL   the serial number the device reports\n"
+    "  BY-ID    the stable /dev/serial/by-id/ path\n"
+    "  ADAPTER  USB-ISS for the adapter's id 04d8:ffee\n"
     "\n"
     "Outside Windows the environment variable COMn names the device behind COMn,\n"
     "e.g. COM9=/dev/ttyACM0.\n";
