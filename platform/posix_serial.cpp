@@ -5,10 +5,11 @@
 // time-out only after the first byte and again at each byte. termios VMIN/VTIME
 // count in tenths of a second and cannot express that, so the descriptor is
 // non-blocking and the waiting is done here with poll on a monotonic clock.
-#include "posix_winapi.h"
+#include "winapi.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,6 +17,7 @@
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -161,6 +163,31 @@ bool comNumber(const char *name, unsigned *number)
     return true;
 }
 
+bool inGroup(gid_t gid)
+{
+    gid_t groups[256];
+    int n = getgroups(256, groups);
+    for (int i = 0; i < n; ++i)
+        if (groups[i] == gid)
+            return true;
+    return getegid() == gid;
+}
+
+// A device refused for want of permission: its group and how to join it, where
+// joining would help (the group may read and write it and this process is not in
+// it yet, e.g. not since the user was added).
+void explainDenied(const char *path)
+{
+    struct stat st;
+    if (stat(path, &st) != 0 || (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || inGroup(st.st_gid))
+        return;
+    const group *g = getgrgid(st.st_gid);
+    if (g == nullptr)
+        return;
+    fprintf(stderr, "%s: %s belongs to group %s; add yourself with \"sudo usermod -aG %s $USER\" and log in again\n",
+            platformProgramName(), path, g->gr_name, g->gr_name);
+}
+
 bool hasModemLines(int fd)
 {
     int lines = 0;
@@ -230,7 +257,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (fd < 0) {
         int err = errno;
         fail(windowsErrorForOpen(err), err);
-        fprintf(stderr, "serial: %s is %s: %s\n", varName, path, strerror(err));
+        fprintf(stderr, "%s: %s is %s: %s\n", platformProgramName(), varName, path, strerror(err));
+        if (err == EACCES || err == EPERM)
+            explainDenied(path);
         return INVALID_HANDLE_VALUE;
     }
     // a COM port is never shared: a second open fails, as on Windows
@@ -238,7 +267,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         int err = errno;
         close(fd);
         fail(windowsErrorForOpen(err), err);
-        fprintf(stderr, "serial: %s is %s: already in use by another program\n", varName, path);
+        fprintf(stderr, "%s: %s is %s: already in use by another program\n", platformProgramName(), varName, path);
         return INVALID_HANDLE_VALUE;
     }
     ioctl(fd, TIOCEXCL); // refused by some devices; the lock above still holds
@@ -272,7 +301,7 @@ BOOL GetCommState(HANDLE h, LPDCB dcb)
     if (tcgetattr(p->fd, &tio) != 0) {
         int err = errno;
         fail(ERROR_GEN_FAILURE, err);
-        fprintf(stderr, "serial: cannot read the line settings: %s\n", strerror(err));
+        fprintf(stderr, "%s: cannot read the line settings: %s\n", platformProgramName(), strerror(err));
         return FALSE;
     }
     memset(dcb, 0, sizeof *dcb);

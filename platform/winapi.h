@@ -24,6 +24,10 @@ void platformSleepMs(uint32_t ms);
 // Returns nonzero on success; errno (POSIX) or GetLastError (Windows) says why not.
 int platformReplaceFile(const char *from, const char *to);
 
+// The program's name for its lines on standard error ("scopecap"; "serial" until set).
+void platformNameProgram(const char *name);
+const char *platformProgramName(void);
+
 // The system's own words for the last failed serial call, e.g. "Input/output error"
 // (strerror of the errno behind it) or, on Windows, the message text of GetLastError()
 // without its closing period. Always a terminated string within size.

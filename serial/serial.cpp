@@ -7,22 +7,29 @@
 
 SerialState serialState;
 
-static const char *programName = "serial";
 static int openedPort = 0;
 static int portLost = 0;
 static int stopStatus = -1;
 
 HANDLE openComPort(int port, int baud, char dataBits, char parity)
 {
-    char name[5] = {'C', 'O', 'M', ' ', '\0'};
-    name[3] = (char)(port + '0');
+    // COM1 to COM9 open by their DOS names; from COM10 on Windows opens a port only
+    // by its device path, \\.\COM10. The messages name the port COMn either way.
+    char name[24] = {'C', 'O', 'M', ' ', '\0'};
+    const char *shown = name;
+    if (port >= 0 && port <= 9) {
+        name[3] = (char)(port + '0');
+    } else {
+        snprintf(name, sizeof name, "\\\\.\\COM%d", port);
+        shown = name + 4;
+    }
     openedPort = port;
     portLost = 0;
 
     serialState.hComm = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     // INVALID_HANDLE_VALUE and null both read as not above zero in 32 bits
     if ((int32_t)(intptr_t)serialState.hComm <= 0) {
-        printf("serial port COM%d connect fail %s error %d\n\r", port, name, (int)GetLastError());
+        printf("serial port COM%d connect fail %s error %d\n\r", port, shown, (int)GetLastError());
         return NULL;
     }
     // A line error left by an earlier user would fail every read while
@@ -89,7 +96,7 @@ void waitTicks(int ticks)
     }
 }
 
-void serialNameProgram(const char *name) { programName = name; }
+void serialNameProgram(const char *name) { platformNameProgram(name); }
 
 void serialStopWhenLost(int exitStatus) { stopStatus = exitStatus; }
 
@@ -105,7 +112,7 @@ void serialTransferFailed(void)
     char reason[200];
     platformErrorText(reason, sizeof reason);
     portLost = 1;
-    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", programName, openedPort, reason);
+    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", platformProgramName(), openedPort, reason);
     if (stopStatus >= 0) {
         fflush(stdout);
         exit(stopStatus);

@@ -1,6 +1,7 @@
 // The serial link: the one process-wide port record and its transfer routines.
 //
-//   openComPort   opens and configures COMn; sets hComm (also on failure)
+//   openComPort   opens and configures COMn (\\.\COMn from COM10 on); sets hComm
+//                 (also on failure)
 //   closeComPort  closes hComm; hComm keeps its old value
 //   waitTicks     busy-waits on the millisecond clock
 //   sendIoBuf     writes the first n bytes of ioBuf; owns sendIoBufWritten; logs the count
@@ -35,7 +36,8 @@ extern SerialState serialState;
 HANDLE openComPort(int port, int baud, char dataBits, char parity);
 void closeComPort(int port);
 void waitTicks(int ticks);
-// The program's name for the lost-port line, set once by main.
+// The program's name for the lost-port line and the platform layer's lines on
+// standard error, set once by main before the port is opened.
 void serialNameProgram(const char *name);
 // Makes the loss of the port end the program with this status, right after the line.
 void serialStopWhenLost(int exitStatus);

@@ -143,8 +143,32 @@ TEST_F(GuestTier, AdapterOverCdcAcm)
     Case info = result("acm-info");
     expectCleanRun(info);
     expectAdapterInfo(info.out, sim::BenchOptions{}.serial);
+    Case com12 = result("acm-com12"); // COM12=/dev/ttyACM0, opened as \\.\COM12
+    expectCleanRun(com12);
+    expectAdapterInfo(com12.out, sim::BenchOptions{}.serial, 12);
     expectCleanRun(result("acm-leds"));
     expectLedWalk(shared("acm-leds.log"), 1);
+}
+
+// The guest's ports with COM12 naming the gadget's side of the CDC-ACM link, which
+// carries the USB-ISS's ids and strings (guest-init); the by-id link is the job's own,
+// named as udev names it. Then again after QEMU's monitor removed the FT232.
+TEST_F(GuestTier, PortsNamesTheRealPortsWithTheirDriversAndMarksTheUsbIss)
+{
+    const std::string byId = "/dev/serial/by-id/usb-Devantech_USB-ISS_00012345-if00";
+    const std::string acm = "COM12\t/dev/ttyACM0\tCOM12=" + byId + "\tcdc-acm\tcdc_acm\t04d8:ffee\tDevantech\tUSB-ISS\t"
+                            "00012345\t" + byId + "\tUSB-ISS\n";
+    // the 8250 driver registers four ttyS; QEMU gives the first two a UART
+    const std::string uarts = "COM1\t/dev/ttyS0\tCOM1=/dev/ttyS0\tuart\tserial\t-\t-\t-\t-\t-\t-\n"
+                              "COM2\t/dev/ttyS1\tCOM2=/dev/ttyS1\tuart\tserial\t-\t-\t-\t-\t-\t-\n";
+    EXPECT_EQ(shared("ttyS-registered"), "ttyS0\nttyS1\nttyS2\nttyS3\n");
+    const std::string ft232 = "-\t/dev/ttyUSB0\tCOM9=/dev/ttyUSB0\tusb-serial\tftdi_sio\t0403:6001\tQEMU\t"
+                              "QEMU USB SERIAL\t1-0000:00:02.0-1\t-\t-\n";
+    for (const auto &[name, listed] : {std::pair{"ports-before", acm + uarts + ft232}, {"ports-after", acm + uarts}}) {
+        Case c = result(name);
+        expectCleanRun(c);
+        EXPECT_EQ(c.out, listed) << name;
+    }
 }
 
 TEST_F(GuestTier, BusyTtyIsRefused)
@@ -152,7 +176,7 @@ TEST_F(GuestTier, BusyTtyIsRefused)
     Case c = result("acm-busy");
     EXPECT_EQ(c.status, 1);
     EXPECT_EQ(c.out, "serial port COM9 connect fail COM9 error 5\n\r");
-    EXPECT_EQ(c.err, "serial: COM9 is /dev/ttyACM0: already in use by another program\nisscheck: COM9 did not open\n");
+    EXPECT_EQ(c.err, "isscheck: COM9 is /dev/ttyACM0: already in use by another program\nisscheck: COM9 did not open\n");
 }
 
 TEST_F(GuestTier, PulledFt232IsNamedAndEndsTheCapture)

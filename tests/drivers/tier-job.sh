@@ -24,6 +24,18 @@ run() {
 
 for dev in /dev/ttyUSB0 /dev/ttyACM0 /dev/ttyGS0; do wait_for $dev; done
 
+# isscheck ports, with COM12 naming the adapter. The guest runs no udev, so the job
+# makes the adapter's /dev/serial/by-id link as udev's rules would name it.
+listing() {
+  mkdir -p "$1"
+  (cd "$1" && COM12=/dev/ttyACM0 isscheck ports >stdout 2>stderr; echo $? >status)
+  echo "case $1: status $(cat "$1/status")"
+}
+mkdir -p /dev/serial/by-id
+ln -s ../../ttyACM0 /dev/serial/by-id/usb-Devantech_USB-ISS_00012345-if00
+ls /sys/class/tty | grep '^ttyS' >ttyS-registered
+listing ports-before
+
 # scopecap on the 8250 UART and through the FT232 (its bench paced at 19200 baud)
 run s8250 /dev/ttyS1 scopecap
 run ftdi /dev/ttyUSB0 scopecap
@@ -40,6 +52,12 @@ run acm-info /dev/ttyACM0 isscheck info
 kill $bench 2>/dev/null
 wait $bench
 
+# COM12 (opened as \\.\COM12) through its variable
+adapter acm-com12.log
+run acm-com12 /nonexistent/com9 env COM12=/dev/ttyACM0 isscheck --port 12 info
+kill $bench 2>/dev/null
+wait $bench
+
 adapter acm-leds.log
 run acm-leds /dev/ttyACM0 isscheck leds --walk-rows 1 &
 leds=$!
@@ -50,13 +68,17 @@ wait $leds
 kill $bench 2>/dev/null
 wait $bench
 
+# the FT232 pulled out 5 s into a capture paced at 19200 baud (by QEMU's monitor)
+echo "5 device_del ftdi0" >monitor.request
+run ftdi-pulled /dev/ttyUSB0 scopecap
+
+# the FT232 gone: the kernel removes its tty once the disconnect is through
+for _ in $(seq 50); do [ -e /sys/class/tty/ttyUSB0 ] || break; sleep 0.2; done
+listing ports-after
+
 # the CDC cable pulled during the walk: the gadget disconnects from its bus
 adapter acm-pulled.log
 (sleep 4 && echo disconnect >/sys/class/udc/dummy_udc.0/soft_connect && echo "cable pulled") &
 run acm-pulled /dev/ttyACM0 isscheck leds
 kill $bench 2>/dev/null
 wait
-
-# the FT232 pulled out 5 s into a capture paced at 19200 baud (by QEMU's monitor)
-echo "5 device_del ftdi0" >monitor.request
-run ftdi-pulled /dev/ttyUSB0 scopecap

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -21,7 +23,7 @@
 
 namespace {
 
-enum class Setup { Bench, NoPort, PortBusy, DirectoryGone, DiskFull };
+enum class Setup { Bench, NoPort, PortBusy, Denied, DirectoryGone, DiskFull };
 
 struct FaultCase {
     std::string name;                 // the fault, as the document names it
@@ -38,6 +40,9 @@ struct FaultCase {
 };
 
 const std::string kEarlier = "an earlier good capture\n";
+const std::string kDeniedHow = "a device of mode 0660 and group dialout, the program run as uid 65534";
+const std::string kJoinDialout =
+    "@LINK@ belongs to group dialout; add yourself with \"sudo usermod -aG dialout $USER\" and log in again";
 
 ScopeCaptureInput defaultInput() { return benchCaptureInput(sim::BenchOptions{}); }
 
@@ -59,10 +64,13 @@ std::vector<FaultCase> matrix()
     cases.push_back({"none (control)", "virtual oscilloscope", {"scopecap"}, {}, Setup::Bench, 0, {}, "complete", 20,
                      complete});
     cases.push_back({"no such port", "COM9 names a device that does not exist", {"scopecap"}, {}, Setup::NoPort, 1,
-                     {"serial: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10, noCsv});
+                     {"scopecap: COM9 is /nonexistent/com9: No such file or directory"}, "none written", 10, noCsv});
     cases.push_back({"port in use", "a second scopecap while the first captures", {"scopecap"}, {}, Setup::PortBusy, 1,
-                     {"serial: COM9 is @LINK@: already in use by another program"},
+                     {"scopecap: COM9 is @LINK@: already in use by another program"},
                      "none written by the second; the first completes its capture", 10, noCsv});
+    cases.push_back({"port not permitted", kDeniedHow, {"scopecap"}, {}, Setup::Denied, 1,
+                     {"scopecap: COM9 is @LINK@: Permission denied", "scopecap: " + kJoinDialout}, "none written", 10,
+                     noCsv});
     cases.push_back({"silent instrument", "--silent", {"scopecap"}, {"--silent"}, Setup::Bench, 2,
                      {"scopecap: settings reply empty", "scopecap: channel 1 sample block short: 0 of 8014 bytes",
                       "scopecap: channel 2 sample block short: 0 of 8014 bytes"},
@@ -121,12 +129,16 @@ std::vector<FaultCase> matrix()
                          EXPECT_EQ(access((d + "/op_scope.csv.tmp").c_str(), F_OK), -1);
                      }});
     cases.push_back({"no such port", "COM9 names a device that does not exist", {"isscheck", "info"}, {}, Setup::NoPort,
-                     1, {"serial: COM9 is /nonexistent/com9: No such file or directory", "isscheck: COM9 did not open"},
+                     1, {"isscheck: COM9 is /nonexistent/com9: No such file or directory", "isscheck: COM9 did not open"},
                      "-", 10, nullptr});
     cases.push_back({"port in use", "isscheck while scopecap holds the port", {"isscheck", "info"}, {},
                      Setup::PortBusy, 1,
-                     {"serial: COM9 is @LINK@: already in use by another program", "isscheck: COM9 did not open"}, "-",
+                     {"isscheck: COM9 is @LINK@: already in use by another program", "isscheck: COM9 did not open"}, "-",
                      10, nullptr});
+    cases.push_back({"port not permitted", kDeniedHow, {"isscheck", "info"}, {}, Setup::Denied, 1,
+                     {"isscheck: COM9 is @LINK@: Permission denied", "isscheck: " + kJoinDialout,
+                      "isscheck: COM9 did not open"},
+                     "-", 10, nullptr});
     cases.push_back({"silent adapter", "--silent", {"isscheck", "info"}, {"--silent"}, Setup::Bench, 2,
                      {"isscheck: no reply from the adapter: the version reply (5A 01) was empty"}, "-", 10, nullptr});
     cases.push_back({"adapter refuses", "--nack", {"isscheck", "range"}, {"--nack"}, Setup::Bench, 2,
@@ -170,6 +182,23 @@ TEST_P(FaultMatrix, EndsAsDocumented)
         writeFile(work + "/gbookFtemp.js", kEarlier);
     }
 
+    // a port its user may not open: the program drops to nobody, outside the device's group
+    std::string program = appProgram(c.program[0]);
+    std::vector<std::string> args(c.program.begin() + 1, c.program.end());
+    if (c.setup == Setup::Denied) {
+        const group *dialout = getgrnam("dialout");
+        const std::string device = std::filesystem::canonical(link);
+        // only the device refuses: the directory of its link is open to all
+        if (dialout == nullptr || chown(device.c_str(), 0, dialout->gr_gid) != 0 || chmod(device.c_str(), 0660) != 0 ||
+            chmod(root.c_str(), 0755) != 0 ||
+            access("/usr/bin/setpriv", X_OK) != 0) {
+            removeTree(root);
+            GTEST_SKIP() << "needs root, the group dialout and setpriv";
+        }
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+
     // the first program, holding the port, for the busy case
     std::thread holder;
     ProgramRun first;
@@ -188,8 +217,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
         removeTree(work);
     });
     std::string port = c.setup == Setup::NoPort ? "/nonexistent/com9" : link;
-    ProgramRun run = runProgram(appProgram(c.program[0]), {c.program.begin() + 1, c.program.end()}, {{"COM9", port}},
-                                work, std::chrono::seconds(120));
+    ProgramRun run = runProgram(program, args, {{"COM9", port}}, work, std::chrono::seconds(120));
     remover.join();
     if (holder.joinable())
         holder.join();
@@ -201,9 +229,10 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     if (c.program[0] == "scopecap") {
         EXPECT_EQ(run.out.rfind(expectedSelfTestAndBanner(), 0), 0u) << "the log starts as always";
     }
-    if (c.setup == Setup::PortBusy && c.program[0] == "scopecap") {
-        EXPECT_EQ(run.out,
-                  expectedSelfTestAndBanner() + "serial port COM9 connect fail COM9 error 5\n\rOpening Port Failed");
+    if (c.setup == Setup::PortBusy || c.setup == Setup::Denied) {
+        const std::string refused = "serial port COM9 connect fail COM9 error 5\n\r";
+        EXPECT_EQ(run.out, c.program[0] == "scopecap" ? expectedSelfTestAndBanner() + refused + "Opening Port Failed"
+                                                      : refused);
     }
     if (c.setup == Setup::PortBusy) {
         EXPECT_EQ(first.exitStatus, 0) << "the program holding the port is unharmed: " << first.err;

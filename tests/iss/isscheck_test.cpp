@@ -61,8 +61,8 @@ TEST(IsscheckCommandLine, HelpDescribesEveryCommandAndOptionOnStandardOutput)
     ProgramRun run = runProgram(appProgram("isscheck"), {"--help"}, kNoAdapter);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.err, "");
-    for (const char *word : {"usage: isscheck", "info", "leds", "range", "display TEXT", "keys", "pixels", "--port N",
-                             "--walk-rows N", "COM9", "64"})
+    // each command and option has its line (the table test walks them); the rest is here
+    for (const char *word : {"usage: isscheck", "COM9", "64"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     EXPECT_EQ(runProgram(appProgram("isscheck"), {"--port", "3", "leds", "--help"}, kNoAdapter).out, run.out);
 }
@@ -71,7 +71,7 @@ TEST(IsscheckCommandLine, BadCommandLinesGiveOneLineOnStandardErrorAndStatus64)
 {
     const std::vector<std::vector<std::string>> bad = {
         {}, {"frob"}, {"INFO"}, {"--verbose", "info"}, {"info", "extra"}, {"info", "--port"},
-        {"--port", "10", "info"}, {"--port", "-1", "info"}, {"--port", "x", "info"}, {"--port", "9x", "info"},
+        {"--port", "256", "info"}, {"--port", "-1", "info"}, {"--port", "x", "info"}, {"--port", "9x", "info"},
         {"--port", "", "info"},
         {"display"}, {"display", "one", "two"}, {"display", std::string(60, 'x')},
         {"leds", "--walk-rows", "0"}, {"leds", "--walk-rows", "9"},

@@ -43,11 +43,16 @@ TEST_F(SerialLink, ConnectFailCarriesPortNameAndSystemError)
     EXPECT_EQ(openLogged(3), failedWith("serial port COM3 connect fail COM3 error 5\n\r"));
 }
 
-TEST_F(SerialLink, PortTenAndAboveGiveANameThatIsNoDigit)
+TEST_F(SerialLink, PortsFromTenOpenByTheirDevicePathAndAreCalledCOMnInTheMessages)
 {
-    // the POSIX layer refuses "COM:"; the fake accepts anything, so check the name printed
+    const std::pair<int, std::string> names[] = {{9, "COM9"}, {1, "COM1"}, {10, "\\\\.\\COM10"}, {255, "\\\\.\\COM255"}};
+    for (const auto &[port, opened] : names) {
+        fakePort::reset();
+        EXPECT_EQ(openLogged(port).second, " serial port COM" + std::to_string(port) + " connect OK \n\r");
+        EXPECT_EQ(fakePort::openedName(), opened);
+    }
     fakePort::setOpenFails(2);
-    EXPECT_EQ(openLogged(10), failedWith("serial port COM10 connect fail COM: error 2\n\r"));
+    EXPECT_EQ(openLogged(12), failedWith("serial port COM12 connect fail COM12 error 2\n\r"));
 }
 
 TEST_F(SerialLink, SettingsMadeAndSettingsLeftAlone)

@@ -22,6 +22,7 @@ struct State {
     unsigned goneError = 0;
     DCB commState{};
     COMMTIMEOUTS timeouts{};
+    std::string openedName;
 } port;
 int32_t clockNow = 0;
 const HANDLE kHandle = (HANDLE)(intptr_t)7;
@@ -80,6 +81,7 @@ std::vector<unsigned char> written()
 }
 
 std::vector<std::vector<unsigned char>> writes() { return port.writeLog; }
+std::string openedName() { return port.openedName; }
 std::vector<unsigned> readRequests() { return port.reads; }
 int clearCommErrorCalls() { return port.clears; }
 int sleepCalls() { return port.sleeps; }
@@ -87,8 +89,9 @@ long long sleptMs() { return port.slept; }
 
 } // namespace fakePort
 
-HANDLE CreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
 {
+    port.openedName = name;
     if (failsNow("CreateFileA"))
         return INVALID_HANDLE_VALUE;
     port.isOpen = true;

@@ -27,6 +27,7 @@ void queue(const std::vector<unsigned char> &piece);
 void queue(const std::string &piece);
 std::vector<unsigned char> written();          // every byte written so far
 std::vector<std::vector<unsigned char>> writes(); // each WriteFile call's bytes
+std::string openedName();                      // the name CreateFileA was given last
 std::vector<unsigned> readRequests();          // the byte count each ReadFile asked for
 int clearCommErrorCalls();
 int sleepCalls();

@@ -22,11 +22,11 @@ void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const
         ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
 }
 
-void expectAdapterInfo(const std::string &out, const std::string &serial)
+void expectAdapterInfo(const std::string &out, const std::string &serial, int port)
 {
     std::vector<std::string> lines = splitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
-    EXPECT_EQ(lines[0], " serial port COM9 connect OK ");
+    EXPECT_EQ(lines[0], " serial port COM" + std::to_string(port) + " connect OK ");
     EXPECT_EQ(lines[1], "\r iBytesWritten: 2 ");
     // module id 7, some firmware version, and the mode it is in: I/O mode at power-up
     EXPECT_EQ(lines[2].substr(0, 18), "ISS:5A-01:ver: 07 ") << lines[2];

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
+#include <regex>
 
 namespace {
 
@@ -19,23 +21,56 @@ protected:
     void SetUp() override { startWith("app/isscheck.exe"); }
 };
 
-TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumber)
+TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumberOnCom9AndCom12)
 {
-    const std::string log = work_ + "/adapter.log";
-    ProgramRun run = wine::runWithBench("iss", {"--serial", "0912345", "--log", log}, {exe_, "info"}, work_);
+    // Windows opens COM12 only as \\.\COM12; the log still calls it COM12
+    for (const std::string port : {"9", "12"}) {
+        SCOPED_TRACE("COM" + port);
+        const std::string log = work_ + "/adapter" + port + ".log";
+        ProgramRun run = wine::runWithBench("iss", {"--serial", "0912345", "--log", log},
+                                            {exe_, "--port", port, "info"}, work_, std::chrono::seconds(180),
+                                            "COM" + port);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        char version[64];
+        // module id, firmware, and the mode at power-up (I/O mode)
+        snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
+        EXPECT_EQ(run.out, lineEnds(" serial port COM" + port + " connect OK \n\r iBytesWritten: 2 \n" + version +
+                                        " iBytesWritten: 2 \n"
+                                        "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
+                                        "ISS:5A-03:ser: 091-2345\n",
+                                    kWindowsStyle));
+        std::vector<std::string> frames = splitLines(readFile(log));
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[0], "5A 01");
+        EXPECT_EQ(frames[1], "5A 03");
+    }
+}
+
+// Wine writes each port it maps (and each /dev/ttyS it finds) to the registry's
+// HARDWARE\DEVICEMAP\SERIALCOMM, which its own reg tool reads back here; its SetupAPI
+// has no devices in the Ports class, so a port's name and device are all there is.
+TEST_F(IsscheckUnderWine, PortsListsWhatTheRegistryHolds)
+{
+    ASSERT_EQ(wine::mapPort("COM12", buildDir() + "/wine/com12"), "");
+    ProgramRun reg = wine::run({"reg", "query", "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM"}, work_);
+    // "    \Device\Serial11    REG_SZ    COM12" gives the line "COM12\t\Device\Serial11" and nine
+    // fields not known; the lines come by port number
+    std::map<unsigned, std::string> held;
+    const std::regex value(R"(^\s+(\S+)\s+REG_SZ\s+COM(\d+)\s*$)");
+    for (const std::string &line : splitLines(reg.out))
+        if (std::smatch m; std::regex_match(line, m, value)) {
+            held[std::stoul(m[2])] = "COM" + m.str(2) + "\t" + m.str(1);
+            for (int field = 3; field <= 11; ++field)
+                held[std::stoul(m[2])] += "\t-";
+        }
+    ASSERT_EQ(held.count(12), 1u) << reg.out;
+
+    ProgramRun run = wine::run({exe_, "ports"}, work_);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    char version[64];
-    // module id, firmware, and the mode at power-up (I/O mode)
-    snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
-    EXPECT_EQ(run.out, lineEnds(std::string(" serial port COM9 connect OK \n\r iBytesWritten: 2 \n") + version +
-                                    " iBytesWritten: 2 \n"
-                                    "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
-                                    "ISS:5A-03:ser: 091-2345\n",
-                                kWindowsStyle));
-    std::vector<std::string> frames = splitLines(readFile(log));
-    ASSERT_GE(frames.size(), 2u);
-    EXPECT_EQ(frames[0], "5A 01");
-    EXPECT_EQ(frames[1], "5A 03");
+    std::string listed;
+    for (const auto &[number, line] : held)
+        listed += line + "\r\n";
+    EXPECT_EQ(run.out, listed);
 }
 
 TEST_F(IsscheckUnderWine, LedsLatchesEveryWordInOrderAndLeavesColumn7Lit)

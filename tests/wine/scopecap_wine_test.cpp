@@ -75,7 +75,7 @@ protected:
 TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 {
     // COM9 not mapped at all: the Windows port does not exist
-    ASSERT_EQ(wine::mapCom9(""), "");
+    ASSERT_EQ(wine::mapPort("COM9", ""), "");
     ProgramRun run = wine::run({exe_}, work_);
     fprintf(stderr, "no-port run: %.1f s\n", run.seconds);
 

@@ -2,6 +2,7 @@
 
 #include "bench_process.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -46,12 +47,12 @@ const std::string &prefixPath()
     return path;
 }
 
-// The COM9 mapping the registry holds now ("" for none).
-std::string com9Mapping()
+// The path the registry maps the port ("COM9") to now ("" for none).
+std::string portMapping(const std::string &port)
 {
     // the server writes the registry out when it ends, and every change here waits for that
     const std::string reg = readFile(prefixPath() + "/system.reg");
-    const std::string key = "\n\"COM9\"=\"";
+    const std::string key = "\n\"" + port + "\"=\"";
     size_t ports = reg.find("\n[Software\\\\Wine\\\\Ports]");
     size_t value = reg.find(key, ports);
     if (ports == std::string::npos || value == std::string::npos || value > reg.find("\n[", ports + 1))
@@ -113,29 +114,31 @@ std::string prepare()
     return "";
 }
 
-std::string mapCom9(const std::string &unixPath)
+std::string mapPort(const std::string &port, const std::string &unixPath)
 {
-    if (com9Mapping() == unixPath)
+    if (portMapping(port) == unixPath)
         return "";
     const std::string key = "HKLM\\Software\\Wine\\Ports";
     ProgramRun reg = unixPath.empty()
-                         ? run({"reg", "delete", key, "/v", "COM9", "/f"}, "", std::chrono::seconds(60))
-                         : run({"reg", "add", key, "/v", "COM9", "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
+                         ? run({"reg", "delete", key, "/v", port, "/f"}, "", std::chrono::seconds(60))
+                         : run({"reg", "add", key, "/v", port, "/t", "REG_SZ", "/d", unixPath, "/f"}, "",
                                std::chrono::seconds(60));
     if (std::string error = settle("wine reg", reg); !error.empty())
         return error;
-    if (com9Mapping() != unixPath)
-        return "the registry does not hold the COM9 mapping after wine reg";
+    if (portMapping(port) != unixPath)
+        return "the registry does not hold the " + port + " mapping after wine reg";
     return "";
 }
 
 ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
                         const std::vector<std::string> &commandLine, const std::string &workDir,
-                        std::chrono::seconds limit)
+                        std::chrono::seconds limit, const std::string &port)
 {
-    const std::string link = buildDir() + "/wine/com9"; // where the bench answers
-    if (std::string error = mapCom9(link); !error.empty()) {
-        ADD_FAILURE() << "COM9 not mapped: " << error;
+    std::string link = buildDir() + "/wine/" + port; // where the bench answers, e.g. wine/com9
+    for (size_t i = link.size() - port.size(); i < link.size(); ++i)
+        link[i] = (char)std::tolower((unsigned char)link[i]);
+    if (std::string error = mapPort(port, link); !error.empty()) {
+        ADD_FAILURE() << port << " not mapped: " << error;
         return {};
     }
     BenchProcess bench(personality, link, benchArgs);

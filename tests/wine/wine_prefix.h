@@ -1,6 +1,7 @@
 // The Windows programs under Wine: a prefix of the tests' own in the build tree,
-// <native build>/wine/prefix, made once with wineboot and reused, and COM9 pointed
-// at a path through the registry (Wine links COM9 to that path when it next starts).
+// <native build>/wine/prefix, made once with wineboot and reused, and COM9 (or another
+// port) pointed at a path through the registry (Wine links the port to that path when
+// it next starts).
 // This process owns the prefix from its first use on: a lock file beside it keeps
 // two test processes from switching COM9 under each other.
 #pragma once
@@ -20,20 +21,20 @@ namespace wine {
 // else why Wine cannot start here (the caller skips with that reason).
 std::string prepare();
 
-// Points COM9 at `unixPath`, or removes the mapping when it is empty, and waits
-// for the Wine server to end so the next start takes it up. Returns "" or an error.
-std::string mapCom9(const std::string &unixPath);
+// Points the port ("COM9") at `unixPath`, or removes the mapping when it is empty, and
+// waits for the Wine server to end so the next start takes it up. Returns "" or an error.
+std::string mapPort(const std::string &port, const std::string &unixPath);
 
 // Runs a Windows program (or a Wine tool such as "reg") and its arguments under
 // Wine in `workDir`.
 ProgramRun run(const std::vector<std::string> &commandLine, const std::string &workDir,
                std::chrono::seconds limit = std::chrono::seconds(180));
-// The same with COM9 on `benchsim PERSONALITY BENCHARGS`, stopped (and its exit
-// status checked) only after the program ended, so the line stays up for as long
-// as the program may read. A COM9 that cannot be mapped fails the test, with no run.
+// The same with the port (COM9) on `benchsim PERSONALITY BENCHARGS`, stopped (and its
+// exit status checked) only after the program ended, so the line stays up for as long
+// as the program may read. A port that cannot be mapped fails the test, with no run.
 ProgramRun runWithBench(const std::string &personality, const std::vector<std::string> &benchArgs,
                         const std::vector<std::string> &commandLine, const std::string &workDir,
-                        std::chrono::seconds limit = std::chrono::seconds(180));
+                        std::chrono::seconds limit = std::chrono::seconds(180), const std::string &port = "COM9");
 
 } // namespace wine
 
