@@ -5,6 +5,7 @@
 #include "virtual_bench.h"
 #include "learn.h"
 #include "scope.h"
+#include "scope_internal.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,20 @@
 // The USB-ISS adapter and the devices behind it: module commands, I2C devices and
-// the LED driver on the I/O pins. Every routine builds its frame at the start of
+// the LED driver on the I/O pins. Installed as <scopecap/iss.h>; it brings the serial
+// link (<scopecap/serial.h>: openComPort, closeComPort, the one port record
+// serialState) with it. Every routine builds its frame at the start of
 // serialState.ioBuf, sends it with sendIoBuf and reads a fixed-length reply back
-// into ioBuf with readIoBuf; the reply stays there for the caller.
+// into ioBuf with readIoBuf; the reply stays there for the caller, and
+// serialState.readIoBufRead says how many of its bytes came.
+//
+// Order: openComPort(9, 19200, '8', 'N') first (one port is open at a time, and
+// every routine talks on it), then the mode the devices need: issSetIoMode for the
+// pins and the LED driver (type 0x00: every pin an output), issSetMode(port, 0x60, 0)
+// for the I2C devices; a mode frame is acknowledged with FF 00 in ioBuf. Each reply
+// must be used before the next routine, which overwrites ioBuf.
+//
+// Standard output is the log: every frame sent prints sendIoBuf's " iBytesWritten:
+// N \n", and the routines below print the lines they name ("ISS:5A-01:ver: 07 07 00 ",
+// "srf08: ...", "MAX2719: 0C01  "), reply bytes as two upper-case hex digits.
 //
 // adapter.cpp: module commands
 //   issVersion          5A 01, 3-byte reply: module id, firmware, current mode; logs them
@@ -28,8 +41,11 @@
 //   pinWalk             the pin self-test pattern, 13 pin bytes with 1 ms between them
 //
 // Every value argument goes out as its low 8 bits (a driver word as its low 16).
-// No routine checks its reply: a short read logs the stale bytes of ioBuf.
+// No routine checks its reply: a short read logs the stale bytes of ioBuf, so a
+// caller that must know looks at serialState.readIoBufRead and ioBuf itself.
 #pragma once
+
+#include "serial.h"
 
 // --- owned by adapter.cpp ---
 void issVersion(int port, int unused);

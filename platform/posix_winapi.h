@@ -1,5 +1,9 @@
 // The Windows serial API as the tool uses it, for POSIX systems. Types, constants and
 // semantics follow the Windows definitions; only the subset the tool calls is here.
+// Installed as <scopecap/posix_winapi.h> and read through <scopecap/winapi.h>. As on
+// Windows, a call that fails returns FALSE (CreateFileA INVALID_HANDLE_VALUE) and
+// GetLastError() says why: 2 no such device, 5 busy or no permission, 31 the device
+// failed or went away, 6 not an open handle, 87 a bad argument.
 #pragma once
 
 #include <stdint.h>

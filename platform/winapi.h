@@ -1,6 +1,15 @@
 // The Windows serial subset the tool calls, plus a millisecond clock and sleep.
 // On Windows this is <windows.h>; elsewhere posix_serial.cpp provides the same
 // calls over termios and poll, declared in posix_winapi.h.
+//
+// Installed as <scopecap/winapi.h>, for <scopecap/serial.h>: a program of the
+// libraries sees HANDLE, DWORD, BOOL and the serial calls from <windows.h> on
+// Windows and from the stand-in elsewhere, and links the platform layer with the
+// libraries (pkg-config and the CMake package do). A program may pause with
+// platformSleepMs and time with platformClockMs; the other two serve the libraries'
+// own files and messages. With MinGW-w64 every file is compiled with
+// __USE_MINGW_ANSI_STDIO=0 and <stdio.h> read first (both flags come with the
+// libraries), so text goes through the Windows C runtime's printf.
 #pragma once
 
 #if defined(_WIN32)

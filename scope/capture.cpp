@@ -3,6 +3,7 @@
 
 #include "capture_file.h"
 #include "learn.h"
+#include "scope_internal.h"
 #include "serial.h"
 
 #include <stdio.h>

@@ -2,6 +2,8 @@
 #include "scope.h"
 
 #include "serial.h"
+#include "serial_internal.h"
+#include "scope_internal.h"
 
 #include <stdio.h>
 #include <string.h>

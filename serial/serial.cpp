@@ -1,5 +1,6 @@
 // Opening, configuring and closing the one serial port.
 #include "serial.h"
+#include "serial_internal.h"
 
 #include <stdint.h>
 #include <stdio.h>

@@ -1,4 +1,11 @@
 // The serial link: the one process-wide port record and its transfer routines.
+// Installed as <scopecap/serial.h>; <scopecap/iss.h> and <scopecap/scope.h> include
+// it, so a program of the adapter or the oscilloscope library needs nothing else.
+// The libraries are C++ (no extern "C"), single-threaded, with blocking calls.
+//
+// One port is open at a time, held in the one global record `serialState`: its
+// handle, `ioBuf` (the adapter frame being built or the reply just read) and one
+// byte counter per transfer routine. Every routine works on that handle.
 //
 //   openComPort   opens and configures COMn (\\.\COMn from COM10 on); sets hComm
 //                 (also on failure)
@@ -12,10 +19,27 @@
 //
 // Every routine takes the port number first; only openComPort uses it.
 //
+// What goes to standard output: openComPort " serial port COM9 connect OK \n\r", or
+// one line naming the step that failed and GetLastError(), e.g. "serial port COM9
+// connect fail COM9 error 2\n\r"; sendIoBuf " iBytesWritten: N \n"; readBlock one
+// "count_rd: N countGot: G want: W loop: L\n" per read. Nothing else is logged here.
+//
+// Failures show as results, never as exceptions: openComPort returns NULL (its line
+// gives the system's error: 2 no such port, 5 in use or no permission), a write counts
+// fewer bytes than asked, a read that timed out counts 0 (a read waits at most 100 ms
+// after a byte, 100 ms + 1 ms a byte in all), readBlock returns fewer than `want`.
+//
+// Order: openComPort (9, 19200, '8', 'N' for the bench's instruments), then any
+// transfers, then closeComPort; the transfers need an open port, and a port may be
+// opened again after a close. Outside Windows the environment variable COMn names
+// the device behind COMn (COM9=/dev/ttyACM0), else it is /dev/ttyS<n-1>.
+//
 // A port that goes away (a USB adapter pulled out: a transfer fails and so does
 // ClearCommError) is named once on standard error, "<program>: COM9 was lost (the
 // device was removed): <the system's reason>"; from then on the transfers skip the
-// system calls and count 0, so nothing waits out a time-out on a dead port.
+// system calls and count 0, so nothing waits out a time-out on a dead port. A program
+// names itself for that line with serialNameProgram, and either asks serialPortLost
+// when it wants to know or lets serialStopWhenLost end it there.
 #pragma once
 
 #include "winapi.h"
@@ -43,9 +67,6 @@ void serialNameProgram(const char *name);
 void serialStopWhenLost(int exitStatus);
 // Nonzero once the port opened last was lost.
 int serialPortLost(void);
-// Called after a transfer's ReadFile or WriteFile failed: a line error is cleared,
-// a port that is gone is recorded and named.
-void serialTransferFailed(void);
 
 // --- owned by transfer.cpp: transfers on hComm ---
 void sendIoBuf(int port, int n);

@@ -1,5 +1,6 @@
 // Raw writes and reads on the open port, and the retrying block read.
 #include "serial.h"
+#include "serial_internal.h"
 
 #include <stdio.h>
 

@@ -7,6 +7,7 @@
 // directory (on tmpfs where there is one) that the process enters at start.
 #include "fuzz_support.h"
 #include "scope.h"
+#include "scope_internal.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -5,6 +5,7 @@
 // could hold, so the terminators the parse must place are visible.
 #include "fuzz_support.h"
 #include "scope.h"
+#include "scope_internal.h"
 
 #include <algorithm>
 #include <ctype.h>

@@ -1,11 +1,13 @@
-// The release packages as a user gets them: the Debian package installed with dpkg,
-// its programs run from PATH for one capture and removed without a trace, and the
-// Windows zip unpacked and its scopecap.exe run under Wine. Both captures are held to
+// The release packages as a user gets them: the Debian packages installed with dpkg,
+// the programs run from PATH for one capture, the examples libscopecap-dev carries
+// built against it, and both removed without a trace; the Windows zip unpacked, its
+// scopecap.exe run under Wine and its sdk/ building the examples. Captures are held to
 // the end-to-end expectations. scripts/package makes the packages (scripts/test runs it).
 #include "child_process.h"
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "sdk_examples.h"
 #include "sim_expect.h"
 #include "wine_prefix.h"
 
@@ -19,6 +21,7 @@ namespace {
 
 const std::string kVersion = SCOPECAP_VERSION;
 const std::string kDeb = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap_" + kVersion + "_amd64.deb";
+const std::string kDevDeb = std::string(SCOPECAP_PACKAGES_DIR) + "/libscopecap-dev_" + kVersion + "_amd64.deb";
 const std::string kZip = std::string(SCOPECAP_PACKAGES_DIR) + "/scopecap-" + kVersion + "-win64.zip";
 
 // A dangling link is there too.
@@ -40,10 +43,10 @@ void expectCapture(const std::string &dir, const ProgramRun &run, const RuntimeS
     expectCaptureLog(run.out, in, style);
 }
 
-// Paths the package holds, from its own listing ("./usr/bin/" -> "/usr/bin"; "./" left out).
+// Paths the packages hold, from their own listings ("./usr/bin/" -> "/usr/bin"; "./" left out).
 std::vector<std::string> packagePaths()
 {
-    std::string listing = "dpkg-deb --fsys-tarfile '" + kDeb + "' | tar -t";
+    std::string listing = "for deb in '" + kDeb + "' '" + kDevDeb + "'; do dpkg-deb --fsys-tarfile \"$deb\" | tar -t; done";
     return splitLines(sh(listing + " | sed -e 's,^\\./,/,' -e 's,/$,,' | grep .").out);
 }
 
@@ -59,7 +62,7 @@ void expectViewerFiles(const std::string &dir)
 // Removes the package, whole or half installed, when a failed check leaves it there
 // (after the test's own dpkg -r there is nothing left to remove).
 struct RemoveOnExit {
-    ~RemoveOnExit() { sh("dpkg -r scopecap >/dev/null 2>&1"); }
+    ~RemoveOnExit() { sh("dpkg -r scopecap libscopecap-dev >/dev/null 2>&1"); }
 };
 
 TEST(DebianPackage, MatchesTheBuildAndItsChecksums)
@@ -69,23 +72,26 @@ TEST(DebianPackage, MatchesTheBuildAndItsChecksums)
     // SHA256SUMS names both packages of this version, and both match it
     ProgramRun sums = runProgram("/usr/bin/sha256sum", {"--check", "--strict", "SHA256SUMS"}, {}, SCOPECAP_PACKAGES_DIR);
     EXPECT_EQ(sums.exitStatus, 0) << sums.out << sums.err;
-    EXPECT_EQ(sums.out, "scopecap_" + kVersion + "_amd64.deb: OK\nscopecap-" + kVersion + "-win64.zip: OK\n");
+    EXPECT_EQ(sums.out, "libscopecap-dev_" + kVersion + "_amd64.deb: OK\nscopecap_" + kVersion +
+                            "_amd64.deb: OK\nscopecap-" + kVersion + "-win64.zip: OK\n");
+    EXPECT_EQ(sh("dpkg-deb -f '" + kDevDeb + "' Version Section Depends").out, "Version: " + kVersion + "\nSection: libdevel\n");
 }
 
-TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
+TEST(DebianPackage, InstalledPackagesWorkFromUsrAndRemovalLeavesNothing)
 {
     ASSERT_TRUE(exists(kDeb)) << missingPackage(kDeb);
+    ASSERT_TRUE(exists(kDevDeb)) << missingPackage(kDevDeb);
     if (geteuid() != 0)
         GTEST_SKIP() << "dpkg -i needs root (CI runs as root)";
-    if (sh("dpkg-query -W -f '${Status}' scopecap 2>/dev/null").out.find("installed") != std::string::npos)
-        GTEST_SKIP() << "a scopecap package is installed here already; dpkg -r scopecap to test this one";
+    if (sh("dpkg-query -W -f '${Status}' scopecap libscopecap-dev 2>/dev/null").out.find("installed") != std::string::npos)
+        GTEST_SKIP() << "a scopecap package is installed here already; dpkg -r it to test this one";
 
     std::vector<std::string> added = packagePaths();
     ASSERT_GT(added.size(), 10u);
     std::erase_if(added, exists); // only what the install adds must go (/usr/bin was here before)
 
     RemoveOnExit guard;
-    ProgramRun install = sh("dpkg -i '" + kDeb + "'");
+    ProgramRun install = sh("dpkg -i '" + kDeb + "' '" + kDevDeb + "'");
     ASSERT_EQ(install.exitStatus, 0) << install.out << install.err;
 
     EXPECT_EQ(sh("command -v scopecap; command -v benchsim").out, "/usr/bin/scopecap\n/usr/bin/benchsim\n");
@@ -104,15 +110,19 @@ TEST(DebianPackage, InstalledProgramsCaptureFromPathAndRemovalLeavesNothing)
     EXPECT_EQ(bench.wait(std::chrono::seconds(10)), 0) << readFile(dir + "/bench.err");
     EXPECT_EQ(capture.err, "");
     expectCapture(dir, capture, kGlibcStyle);
+    // the examples the libraries carry, built against the system's own paths
+    ExampleBuild how;
+    how.examples = "/usr/share/doc/libscopecap-dev/examples";
+    expectExamplesBuildAndDriveTheBench(how, dir);
     removeTree(dir);
 
-    ProgramRun remove = sh("dpkg -r scopecap");
+    ProgramRun remove = sh("dpkg -r scopecap libscopecap-dev");
     ASSERT_EQ(remove.exitStatus, 0) << remove.out << remove.err;
     for (const std::string &p : added)
         EXPECT_FALSE(exists(p)) << p << " is left behind";
 }
 
-TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
+TEST(WindowsZip, UnpackedProgramsRunUnderWineAndItsSdkBuildsTheExamples)
 {
     ASSERT_TRUE(exists(kZip)) << missingPackage(kZip);
     std::string dir = makeTempDir("win-zip");
@@ -139,6 +149,19 @@ TEST(WindowsZip, UnpackedScopecapExeCapturesUnderWine)
     ProgramRun capture = wine::runWithBench("scope", {"--quiet"}, {top + "/scopecap.exe"}, dir);
     EXPECT_EQ(capture.err.find("scopecap:"), std::string::npos) << capture.err;
     expectCapture(dir, capture, kWindowsStyle);
+
+    // sdk/ with MinGW-w64, cross-built here as a Windows user builds natively
+    std::string sdk = top + "/sdk";
+    ExampleBuild how{.examples = sdk + "/examples", .compiler = "x86_64-w64-mingw32-g++",
+                     .flags = " -static", // no MinGW DLLs beside the programs
+                     .exeSuffix = ".exe",
+                     .env = {{"PKG_CONFIG_LIBDIR", sdk + "/lib/pkgconfig"}},
+                     .cmakeArgs = {"-DCMAKE_TOOLCHAIN_FILE=" SCOPECAP_SOURCE_DIR "/cmake/mingw-w64-x86_64.cmake",
+                                   "-Dscopecap_DIR=" + sdk + "/lib/cmake/scopecap"}};
+    auto underWine = [](auto &personality, auto &benchArgs, auto &commandLine, auto &workDir) {
+        return wine::runWithBench(personality, benchArgs, commandLine, workDir);
+    };
+    expectExamplesBuildAndDriveTheBench(how, dir, underWine, kWindowsStyle);
     removeTree(dir);
 }
 

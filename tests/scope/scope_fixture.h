@@ -7,6 +7,7 @@
 #include "fake_com9.h"
 #include "run_program.h"
 #include "scope.h"
+#include "scope_internal.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -113,7 +113,7 @@ std::string expectedSelfTestAndBanner(const RuntimeStyle &st)
     return lineEnds(out, st);
 }
 
-static std::string sendLines(const char *command)
+std::string sendLines(const char *command)
 {
     return "\n\n==============================================\n\r\n\r ScopeSendCmd: " + std::string(command) + " \n\r";
 }

@@ -41,6 +41,8 @@ std::string expectedSelfTestAndBanner(const RuntimeStyle &style = kGlibcStyle);
 // Standard output of a whole successful run, block-read count lines left out
 // (how a reply is split into reads depends on timing).
 std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
+// The two lines ScopeSendCmd logs for a command.
+std::string sendLines(const char *command);
 // Drops the "count_rd: N countGot: ..." lines of the block read.
 std::string withoutBlockReadLines(const std::string &log);
 // "\n" -> "\r\n" when the style asks for it.

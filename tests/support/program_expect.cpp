@@ -22,6 +22,21 @@ void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const
         ASSERT_EQ(got[i], want[i]) << "log line " << i + 1;
 }
 
+void expectExampleCapture(const std::string &out, const ScopeCaptureInput &in, const RuntimeStyle &style)
+{
+    auto channel = [&](int n, float interval, const std::vector<int16_t> &samples) {
+        std::string line = "channel " + std::to_string(n) + ": sampling interval " + formatAs(style, "%g", interval) +
+                           " s, first samples:";
+        for (int k = 0; k < 8; ++k)
+            line += " " + std::to_string(samples.at(k));
+        return line + "\n";
+    };
+    std::string want = " serial port COM9 connect OK \n\r" + sendLines("*LRN?\r") + "time base: " +
+                       formatAs(style, "%g", in.timeScale) + " s/div\n" + sendLines(":acquire1:memory?\r") +
+                       channel(1, in.interval1, in.ch1) + sendLines(":acquire2:memory?\r") + channel(2, in.interval2, in.ch2);
+    EXPECT_EQ(withoutBlockReadLines(out), lineEnds(want, style));
+}
+
 void expectAdapterInfo(const std::string &out, const std::string &serial, int port)
 {
     std::vector<std::string> lines = splitLines(out);

@@ -6,6 +6,8 @@
 //   expectCaptureLog(out, in[, style])    scopecap's standard output line by line (block-read
 //                                 count lines left out: their chunking depends on timing)
 //   (style: the C runtime the program printed with, kGlibcStyle or kWindowsStyle)
+//   expectExampleCapture(out, in[, style])  examples/scope_capture's standard output
+//                                 (block-read count lines left out)
 //   expectAdapterInfo(out, serial[, port])  isscheck info's standard output (on COM9)
 //   expectLedWalk(log, rows)      the words the bench's LED driver latched for
 //                                 `isscheck leds --walk-rows rows`, and the matrix left lit
@@ -18,6 +20,8 @@
 
 void expectCaptureFiles(const std::string &dir, const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
 void expectCaptureLog(const std::string &out, const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
+
+void expectExampleCapture(const std::string &out, const ScopeCaptureInput &in, const RuntimeStyle &style = kGlibcStyle);
 
 void expectAdapterInfo(const std::string &out, const std::string &serial, int port = 9);
 void expectLedWalk(const std::string &benchLog, int rows);
