@@ -20,10 +20,6 @@ int32_t platformClockMs(void);
 // Sleep for the given number of milliseconds (Sleep on Windows, nanosleep elsewhere).
 void platformSleepMs(uint32_t ms);
 
-// Moves a finished file over its final name, replacing an earlier one in one step.
-// Returns nonzero on success; errno (POSIX) or GetLastError (Windows) says why not.
-int platformReplaceFile(const char *from, const char *to);
-
 // The system's own words for the last failed serial call, e.g. "Input/output error"
 // (strerror of the errno behind it) or, on Windows, the message text of GetLastError()
 // without its closing period. Always a terminated string within size.
