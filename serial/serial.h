@@ -14,7 +14,10 @@
 // A port that goes away (a USB adapter pulled out: a transfer fails and so does
 // ClearCommError) is named once on standard error, "<program>: COM9 was lost (the
 // device was removed): <the system's reason>"; from then on the transfers skip the
-// system calls and count 0, so nothing waits out a time-out on a dead port.
+// system calls and count 0, so nothing waits out a time-out on a dead port. A transfer
+// that fails on a port still there (a line error, which ClearCommError clears) is
+// named too, "<program>: COM9: ReadFile failed: <the system's reason>", as is a step
+// of the open that fails after the port opened.
 #pragma once
 
 #include "winapi.h"
@@ -35,15 +38,17 @@ extern SerialState serialState;
 HANDLE openComPort(int port, int baud, char dataBits, char parity);
 void closeComPort(int port);
 void waitTicks(int ticks);
-// The program's name for the lost-port line, set once by main.
+// The program's name for the link's lines on standard error, set once by main.
 void serialNameProgram(const char *name);
-// Makes the loss of the port end the program with this status, right after the line.
+const char *serialProgramName(void);
+// Makes a failed transfer (the port lost, or a line error that lost what it carried)
+// end the program with this status, right after its line.
 void serialStopWhenLost(int exitStatus);
 // Nonzero once the port opened last was lost.
 int serialPortLost(void);
-// Called after a transfer's ReadFile or WriteFile failed: a line error is cleared,
-// a port that is gone is recorded and named.
-void serialTransferFailed(void);
+// Called after a transfer's `call` (ReadFile, WriteFile, ClearCommError) failed: the
+// failure is named; a line error is cleared, a port that is gone is recorded.
+void serialTransferFailed(const char *call);
 
 // --- owned by transfer.cpp: transfers on hComm ---
 void sendIoBuf(int port, int n);
