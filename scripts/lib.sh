@@ -24,8 +24,9 @@ need_packages() {
 }
 
 # The native build: compiler, CMake, GoogleTest, Google Benchmark; locale sources, from which a test
-# builds a decimal-comma locale to show the number formats stay in "C".
-BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales)
+# builds a decimal-comma locale to show the number formats stay in "C"; strace, which shows a test
+# the order of the syncs and renames of a capture's files.
+BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales strace)
 
 # The guest the driver tests boot (tests/drivers): QEMU, whose emulation needs no KVM, busybox
 # for the guest's shell, cpio for its initramfs.

@@ -12,3 +12,8 @@ target_compile_definitions(sweep_tests PRIVATE SCOPECAP_SOURCE_DIR="${CMAKE_SOUR
 target_link_libraries(sweep_tests PRIVATE scope iss fakeport sim testsupport GTest::gtest_main)
 gtest_discover_tests(sweep_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS unit)
 
+
+add_executable(kept_capture_tests ${CMAKE_CURRENT_LIST_DIR}/kept_capture_test.cpp)
+target_link_libraries(kept_capture_tests PRIVATE sim testsupport GTest::gtest_main)
+add_dependencies(kept_capture_tests scopecap benchsim)
+gtest_discover_tests(kept_capture_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 LABELS program)
