@@ -124,7 +124,7 @@ private:
         mkdir(work().c_str(), 0700);
         for (const char *name : kFiles)
             writeFile(work() + "/" + name, kEarlier);
-        logs_[0] = logs_[1] = fakePort::SweepLog{};
+        logs_[0] = logs_[1] = logs_[2] = fakePort::SweepLog{};
         fflush(nullptr);
         pid_t pid = fork();
         if (pid == 0)
