@@ -1,12 +1,12 @@
 // The call sweep. Each program run is made once as it is (the control), counting every
 // call it makes to the platform: the serial API and the capture files' calls. Then it
-// is made again once per counted call with that call failing, and once with that call
-// and every later one of its kind failing (the device gone, the disk full from there
-// on); a file's writes, which repeat, are failed at the first, a middle and the last
-// write of each file. Every run is a fork of this test with the program's own main,
-// against the in-memory port with the virtual instrument behind it and virtual time,
-// and every run is held to the same rules (see checkRun). docs/faults.md shows the
-// counts; the test fails when the page and the runs differ.
+// is made again, and just before each counted call it forks two runs: one in which that
+// call fails, one in which it and every later call of its kind fail (the device gone,
+// the disk full from there on); a file's writes, which repeat, are failed at the first,
+// a middle and the last write of each file. The runs are forks of this test with the
+// program's own main, against the in-memory port with the virtual instrument behind it,
+// on virtual time, and each is held to the same rules (see checkRun). docs/faults.md
+// shows the counts; the test fails when the page and the runs differ.
 #include "fake_port.h"
 #include "program_expect.h"
 #include "run_program.h"
