@@ -3,11 +3,16 @@
 //
 // Exit status: 0 for a complete capture, 1 when the port cannot be opened,
 // 2 when the capture is incomplete, the port was lost or a file could not be written.
+// Stopped by SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) it removes the
+// capture's temporary files, so the earlier capture stays as it was, and ends as that
+// signal ends a program.
+#include "capture_file.h"
 #include "learn.h"
 #include "scope.h"
 #include "serial.h"
 #include "stored_sample.h"
 
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -17,6 +22,37 @@ int _dowildcard = 0;
 #endif
 
 static const int kPort = 9;
+
+#ifdef _WIN32
+// runs on a thread of its own; the default handler after it ends the process with
+// STATUS_CONTROL_C_EXIT
+static BOOL WINAPI onConsoleStop(DWORD event)
+{
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT)
+        captureFilesAbandon();
+    return FALSE;
+}
+
+static void handleStops(void) { SetConsoleCtrlHandler(onConsoleStop, TRUE); }
+#else
+// the action is back to the default on entry, so the signal raised again ends the
+// process once the handler returns
+static void onStop(int sig)
+{
+    captureFilesAbandon();
+    raise(sig);
+}
+
+static void handleStops(void)
+{
+    struct sigaction action = {};
+    action.sa_handler = onStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, NULL);
+    sigaction(SIGTERM, &action, NULL);
+}
+#endif
 
 static void openOrExit(void)
 {
@@ -32,6 +68,7 @@ int main(int argc, char **argv, char **envp)
     (void)argc;
     (void)argv;
     (void)envp;
+    handleStops();
 
     // the lookup is checked on the stored sample before any instrument is touched
     printf("wanted value = %g\n", (double)learnValue(kStoredSettings, ";:CHAN", ";BW"));

@@ -1,8 +1,7 @@
-// Monotonic wall-clock milliseconds, sleep and file replacement for POSIX systems.
+// Monotonic wall-clock milliseconds and sleep for POSIX systems.
 #include "winapi.h"
 
 #include <errno.h>
-#include <stdio.h>
 #include <time.h>
 
 namespace {
@@ -28,5 +27,3 @@ void platformSleepMs(uint32_t ms)
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
-
-int platformReplaceFile(const char *from, const char *to) { return rename(from, to) == 0; }

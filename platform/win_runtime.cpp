@@ -1,4 +1,4 @@
-// Millisecond clock, sleep and file replacement on Windows. The Windows runtime's
+// Millisecond clock, sleep and the system's error texts on Windows. The Windows runtime's
 // clock() counts wall time since the process started, 1000 ticks per second.
 #include "winapi.h"
 
@@ -9,12 +9,6 @@
 int32_t platformClockMs(void) { return (int32_t)clock(); }
 
 void platformSleepMs(uint32_t ms) { Sleep(ms); }
-
-// rename() on Windows refuses an existing target; MoveFileEx replaces it.
-int platformReplaceFile(const char *from, const char *to)
-{
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
 
 void platformErrorText(char *out, size_t size)
 {

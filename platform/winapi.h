@@ -29,10 +29,6 @@ int32_t platformClockMs(void);
 // Sleep for the given number of milliseconds (Sleep on Windows, nanosleep elsewhere).
 void platformSleepMs(uint32_t ms);
 
-// Moves a finished file over its final name, replacing an earlier one in one step.
-// Returns nonzero on success; errno (POSIX) or GetLastError (Windows) says why not.
-int platformReplaceFile(const char *from, const char *to);
-
 // The program's name for its lines on standard error ("scopecap"; "serial" until set).
 void platformNameProgram(const char *name);
 const char *platformProgramName(void);

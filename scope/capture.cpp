@@ -22,12 +22,6 @@ static FILE *openCaptureFile(CaptureFile *file, const char *name)
     return file->fp;
 }
 
-static void closeCaptureFile(CaptureFile *file)
-{
-    if (file->fp != NULL && !captureFileClose(file))
-        scopeProblems++;
-}
-
 // One "name,value," line of a CSV header, the value as the instrument's own files show it.
 static void csvNumber(FILE *csv, const char *name, float value)
 {
@@ -55,13 +49,11 @@ static void writeSampleHeader(FILE *csv, float period)
     fprintf(csv, "Waveform Data,\n");
 }
 
-// The end of both CSV exports: a line of '=' after the samples, then the file moved into place.
-static void endCsv(CaptureFile *csvFile)
+// The end of both CSV exports: a line of '=' after the samples.
+static void endCsv(FILE *csv)
 {
-    if (csvFile->fp == NULL)
-        return;
-    fprintf(csvFile->fp, "===========================\n");
-    closeCaptureFile(csvFile);
+    if (csv != NULL)
+        fprintf(csv, "===========================\n");
 }
 
 int scopePoll(int port)
@@ -164,8 +156,9 @@ void scopeExportDual(char channel, const char *settings, const unsigned char *bl
                     kGbfUserAtHost, s1, s2, i / 2);
     }
     printf("\n");
-    endCsv(&csvFile);
-    closeCaptureFile(&jsFile);
+    endCsv(csv);
+    CaptureFile *const files[] = {&csvFile, &jsFile};
+    scopeProblems += captureFilesKeep(files, 2);
 }
 
 void scopeReadAquire(int port, char channel)
@@ -213,5 +206,7 @@ void scopeReadAquire(int port, char channel)
             fprintf(csv, "%3d,\n", v);
     }
     printf("\n");
-    endCsv(&csvFile);
+    endCsv(csv);
+    CaptureFile *const files[] = {&csvFile};
+    scopeProblems += captureFilesKeep(files, 1);
 }

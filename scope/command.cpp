@@ -23,7 +23,7 @@ float scopeQuery(int port, const char *command)
     waitTicks(600);
     serialState.scopeQueryRead = 0;
     if (!serialPortLost() && !ReadFile(serialState.hComm, reply, 999, &serialState.scopeQueryRead, NULL))
-        serialTransferFailed();
+        serialTransferFailed("ReadFile");
     return scopeParseReply(reply, serialState.scopeQueryRead);
 }
 

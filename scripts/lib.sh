@@ -25,8 +25,9 @@ need_packages() {
 
 # The native build: compiler, CMake, GoogleTest, Google Benchmark; locale sources, from which a test
 # builds a decimal-comma locale to show the number formats stay in "C"; pkg-config, with which
-# a test builds the examples against the installed libraries.
-BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales pkgconf)
+# a test builds the examples against the installed libraries; strace, which shows a test the
+# order of the syncs and renames of a capture's files.
+BASE_PACKAGES=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales pkgconf strace)
 
 # The guest the driver tests boot (tests/drivers): QEMU, whose emulation needs no KVM, busybox
 # for the guest's shell, cpio for its initramfs.

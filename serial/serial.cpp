@@ -12,6 +12,15 @@ static int openedPort = 0;
 static int portLost = 0;
 static int stopStatus = -1;
 
+// A step after the port opened failed: its line is printed; it is named on standard
+// error too, with the system's reason, and the port is not left locked.
+static HANDLE openFailed(int port, const char *call, const char *reason)
+{
+    fprintf(stderr, "%s: COM%d: %s failed: %s\n", platformProgramName(), port, call, reason);
+    CloseHandle(serialState.hComm);
+    return NULL;
+}
+
 HANDLE openComPort(int port, int baud, char dataBits, char parity)
 {
     // COM1 to COM9 open by their DOS names; from COM10 on Windows opens a port only
@@ -37,17 +46,18 @@ HANDLE openComPort(int port, int baud, char dataBits, char parity)
     // fAbortOnError is set; start from a clean line.
     ClearCommError(serialState.hComm, NULL, NULL);
 
+    char reason[200];
     if (!SetupComm(serialState.hComm, 128, 128)) {
+        platformErrorText(reason, sizeof reason);
         printf("serial port COM%d SetupComm fail  %d\n\r", port, (int)GetLastError());
-        CloseHandle(serialState.hComm);
-        return NULL;
+        return openFailed(port, "SetupComm", reason);
     }
 
     DCB dcb;
     if (!GetCommState(serialState.hComm, &dcb)) {
+        platformErrorText(reason, sizeof reason);
         printf("serial port COM%d  GetCommState fail  %d\n\r", port, (int)GetLastError());
-        CloseHandle(serialState.hComm);
-        return NULL;
+        return openFailed(port, "GetCommState", reason);
     }
     dcb.BaudRate = (DWORD)baud;
     dcb.ByteSize = dataBits == '7' ? 7 : 8;
@@ -61,9 +71,9 @@ HANDLE openComPort(int port, int baud, char dataBits, char parity)
     dcb.fOutxDsrFlow = 0;
     dcb.fDtrControl = DTR_CONTROL_DISABLE;
     if (!SetCommState(serialState.hComm, &dcb)) {
+        platformErrorText(reason, sizeof reason);
         printf("serial port COM%d  SetCommState fail  %d\n\r", port, (int)GetLastError());
-        CloseHandle(serialState.hComm);
-        return NULL;
+        return openFailed(port, "SetCommState", reason);
     }
 
     COMMTIMEOUTS timeouts;
@@ -74,9 +84,9 @@ HANDLE openComPort(int port, int baud, char dataBits, char parity)
     timeouts.WriteTotalTimeoutConstant = 5;
     timeouts.WriteTotalTimeoutMultiplier = 1;
     if (!SetCommTimeouts(serialState.hComm, &timeouts)) {
+        platformErrorText(reason, sizeof reason);
         printf("serial port COM%d SetCommTimeouts fail  %d\n\r", port, (int)GetLastError());
-        CloseHandle(serialState.hComm);
-        return NULL;
+        return openFailed(port, "SetCommTimeouts", reason);
     }
 
     printf(" serial port COM%d connect OK \n\r", port);
@@ -103,17 +113,21 @@ void serialStopWhenLost(int exitStatus) { stopStatus = exitStatus; }
 
 int serialPortLost(void) { return portLost; }
 
-void serialTransferFailed(void)
+void serialTransferFailed(const char *call)
 {
     if (portLost)
         return;
-    // a line error (fAbortOnError) fails a transfer too, but ClearCommError clears it
-    if (ClearCommError(serialState.hComm, NULL, NULL))
-        return;
     char reason[200];
     platformErrorText(reason, sizeof reason);
-    portLost = 1;
-    fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", platformProgramName(), openedPort, reason);
+    // a line error (fAbortOnError) fails a transfer too, but ClearCommError clears it;
+    // what the transfer carried is lost all the same
+    if (ClearCommError(serialState.hComm, NULL, NULL)) {
+        fprintf(stderr, "%s: COM%d: %s failed: %s\n", platformProgramName(), openedPort, call, reason);
+    } else {
+        platformErrorText(reason, sizeof reason);
+        portLost = 1;
+        fprintf(stderr, "%s: COM%d was lost (the device was removed): %s\n", platformProgramName(), openedPort, reason);
+    }
     if (stopStatus >= 0) {
         fflush(stdout);
         exit(stopStatus);

@@ -37,9 +37,12 @@
 // A port that goes away (a USB adapter pulled out: a transfer fails and so does
 // ClearCommError) is named once on standard error, "<program>: COM9 was lost (the
 // device was removed): <the system's reason>"; from then on the transfers skip the
-// system calls and count 0, so nothing waits out a time-out on a dead port. A program
-// names itself for that line with serialNameProgram, and either asks serialPortLost
-// when it wants to know or lets serialStopWhenLost end it there.
+// system calls and count 0, so nothing waits out a time-out on a dead port. A transfer
+// that fails on a port still there (a line error, which ClearCommError clears) is
+// named too, "<program>: COM9: ReadFile failed: <the system's reason>", as is a step
+// of the open that fails after the port opened. A program names itself for these
+// lines with serialNameProgram, and either asks serialPortLost when it wants to know
+// or lets serialStopWhenLost end it there.
 #pragma once
 
 #include "winapi.h"
@@ -60,10 +63,11 @@ extern SerialState serialState;
 HANDLE openComPort(int port, int baud, char dataBits, char parity);
 void closeComPort(int port);
 void waitTicks(int ticks);
-// The program's name for the lost-port line and the platform layer's lines on
-// standard error, set once by main before the port is opened.
+// The program's name for the link's and the platform layer's lines on standard
+// error, set once by main before the port is opened.
 void serialNameProgram(const char *name);
-// Makes the loss of the port end the program with this status, right after the line.
+// Makes a failed transfer (the port lost, or a line error that lost what it carried)
+// end the program with this status, right after its line.
 void serialStopWhenLost(int exitStatus);
 // Nonzero once the port opened last was lost.
 int serialPortLost(void);

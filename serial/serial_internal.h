@@ -2,6 +2,6 @@
 // with the libraries' users (it is not installed).
 #pragma once
 
-// Called after a transfer's ReadFile or WriteFile failed: a line error is cleared,
-// a port that is gone is recorded and named.
-void serialTransferFailed(void);
+// Called after a transfer's `call` (ReadFile, WriteFile, ClearCommError) failed: the
+// failure is named; a line error is cleared, a port that is gone is recorded.
+void serialTransferFailed(const char *call);

@@ -13,7 +13,7 @@ void sendIoBuf(int port, int n)
               WriteFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.sendIoBufWritten, NULL);
     printf(" iBytesWritten: %d \n", (int)serialState.sendIoBufWritten);
     if (!ok)
-        serialTransferFailed();
+        serialTransferFailed("WriteFile");
 }
 
 void writeBytes(int port, const void *bytes, int n)
@@ -21,7 +21,7 @@ void writeBytes(int port, const void *bytes, int n)
     (void)port;
     serialState.writeBytesWritten = 0;
     if (!serialPortLost() && !WriteFile(serialState.hComm, bytes, (DWORD)n, &serialState.writeBytesWritten, NULL))
-        serialTransferFailed();
+        serialTransferFailed("WriteFile");
 }
 
 void readIoBuf(int port, int n)
@@ -29,7 +29,7 @@ void readIoBuf(int port, int n)
     (void)port;
     serialState.readIoBufRead = 0;
     if (!serialPortLost() && !ReadFile(serialState.hComm, serialState.ioBuf, (DWORD)n, &serialState.readIoBufRead, NULL))
-        serialTransferFailed();
+        serialTransferFailed("ReadFile");
 }
 
 // The instruments send a long reply in one piece, so two empty reads (in total,
@@ -56,9 +56,9 @@ unsigned readBlock(int port, void *buffer, unsigned want)
         printf("count_rd: %d countGot: %d want: %d loop: %d\n", n, (int)got, (int)want, loop);
         // one line error must not fail the rest of the block while fAbortOnError is set
         if (!ok)
-            serialTransferFailed();
+            serialTransferFailed("ReadFile");
         else if (n == 0 && !serialPortLost() && !ClearCommError(serialState.hComm, NULL, NULL))
-            serialTransferFailed();
+            serialTransferFailed("ClearCommError");
     }
     return got;
 }

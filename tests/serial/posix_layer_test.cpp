@@ -3,6 +3,7 @@
 #include "pty_pair.h"
 
 #include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <thread>
@@ -158,6 +159,40 @@ TEST_F(PosixLayer, WriteDeliversEveryByte)
     EXPECT_TRUE(WriteFile(h, text.data(), (DWORD)text.size(), &written, NULL));
     EXPECT_EQ(written, 300u);
     EXPECT_EQ(pty.read(300, 1s), text);
+}
+
+TEST_F(PosixLayer, WriteToALineNobodyReadsEndsAtItsDeadlineWithTheCountItManaged)
+{
+    // the far end stopped reading: the pty takes what it holds, then the write must give up
+    COMMTIMEOUTS t{100, 1, 100, 0, 300}; // the write: 300 ms in all
+    ASSERT_TRUE(SetCommTimeouts(h, &t));
+    std::string lots(1 << 20, 'w');
+    DWORD written = 0;
+    auto start = Clock::now();
+    auto done = std::async(std::launch::async, [&] { return WriteFile(h, lots.data(), (DWORD)lots.size(), &written, NULL); });
+    bool ended = done.wait_for(5s) == std::future_status::ready;
+    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    while (done.wait_for(0s) != std::future_status::ready)
+        pty.readFor(100ms); // so a write that waits for ever can end and the test report it
+    ASSERT_TRUE(ended) << "a write to a full line waited past its deadline";
+    EXPECT_TRUE(done.get());
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, lots.size());
+    EXPECT_GE(ms, 290);
+    EXPECT_LT(ms, 1500);
+    EXPECT_EQ(pty.readFor(500ms).size(), written) << "the count is what went out";
+
+    // the serial link on the line filled again, at the program's write time-outs: 5 ms + 1 ms a byte
+    ASSERT_TRUE(WriteFile(h, lots.data(), (DWORD)lots.size(), &written, NULL));
+    t.WriteTotalTimeoutConstant = 5;
+    t.WriteTotalTimeoutMultiplier = 1;
+    ASSERT_TRUE(SetCommTimeouts(h, &t));
+    serialState.hComm = h;
+    StdoutCapture out;
+    start = Clock::now();
+    sendIoBuf(7, 100);
+    EXPECT_LT((std::chrono::duration<double, std::milli>(Clock::now() - start).count()), 1000);
+    EXPECT_EQ(out.finish(), " iBytesWritten: 0 \n");
 }
 
 TEST_F(PosixLayer, HangUpOfTheOtherSideFailsTheReadWithoutWaitingOut)

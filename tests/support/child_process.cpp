@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -62,11 +63,28 @@ std::string ChildProcess::readLine(std::chrono::milliseconds timeout)
             continue;
         char c;
         // one byte at a time: what follows the line stays in the pipe
-        if (read(out_, &c, 1) <= 0 || c == '\n')
+        if (::read(out_, &c, 1) <= 0 || c == '\n')
             break;
         line += c;
     }
     return line;
+}
+
+std::string ChildProcess::read(size_t count, std::chrono::milliseconds timeout)
+{
+    std::string data;
+    auto deadline = Clock::now() + timeout;
+    while (data.size() < count && Clock::now() < deadline) {
+        pollfd p{out_, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buf[4096];
+        ssize_t n = ::read(out_, buf, std::min(sizeof buf, count - data.size()));
+        if (n <= 0)
+            break;
+        data.append(buf, (size_t)n);
+    }
+    return data;
 }
 
 bool ChildProcess::drain(std::string &out, std::string &err, Clock::time_point deadline)
@@ -84,7 +102,7 @@ bool ChildProcess::drain(std::string &out, std::string &err, Clock::time_point d
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
                 continue;
             char buf[65536];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
             if (n > 0)
                 (i == 0 ? out : err).append(buf, (size_t)n);
             else if (n == 0 || errno != EINTR)
@@ -108,6 +126,7 @@ bool ChildProcess::running()
     if (waitpid(pid_, &st, WNOHANG) != pid_)
         return true;
     status_ = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    signal_ = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
     return false;
 }
 

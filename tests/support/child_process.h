@@ -2,8 +2,10 @@
 //
 //   ChildProcess child(path, {"--flag", "value"}, {{"COM9", link}}, workDir);
 //   std::string line = child.readLine(5s);   // its first line of standard output
+//   std::string some = child.read(4096, 5s); // up to 4096 bytes of it
 //   child.signal(SIGTERM);
 //   int status = child.wait(5s);             // exit status; -1 when killed by a signal
+//   int sig = child.endedBy();               // SIGTERM
 //
 // Standard input is /dev/null; standard output is a pipe the test reads; standard
 // error is a pipe too, or, with `errFile`, that file (for a program that logs a lot
@@ -27,6 +29,8 @@ public:
 
     // Standard output up to its first line end (left out), or what came within `timeout`.
     std::string readLine(std::chrono::milliseconds timeout);
+    // Standard output until `count` bytes came, or what came within `timeout`.
+    std::string read(size_t count, std::chrono::milliseconds timeout);
     // Collects standard output and standard error until both end; past `deadline`
     // the child is killed and false returned.
     bool drain(std::string &out, std::string &err, std::chrono::steady_clock::time_point deadline);
@@ -35,9 +39,12 @@ public:
     // The exit status, -1 when killed by a signal; a child still running after
     // `timeout` is killed (SIGKILL) and -1 returned.
     int wait(std::chrono::milliseconds timeout);
+    // The signal that ended it, 0 when it exited (or is still running).
+    int endedBy() const { return signal_; }
 
 private:
     pid_t pid_ = -1;
     int out_ = -1, err_ = -1;
     int status_ = -2; // -2: not yet reaped
+    int signal_ = 0;
 };
