@@ -20,7 +20,7 @@ using Bytes = std::vector<unsigned char>;
 constexpr unsigned char kStale = 0xEE;
 
 // Bytes from a hex text such as "5A 02 00 00".
-inline Bytes hexBytes(const std::string &text)
+inline Bytes hexToBytes(const std::string &text)
 {
     Bytes out;
     for (size_t i = text.find_first_not_of(' '); i != std::string::npos; i = text.find_first_not_of(' ', i + 2))

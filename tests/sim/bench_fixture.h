@@ -22,7 +22,7 @@ namespace simtest {
 
 using namespace std::chrono_literals;
 using sim::BenchOptions;
-using sim::hexBytes; // "5A 01"
+using sim::bytesToHex; // "5A 01"
 using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>; // a log, or the replies, compared in one expectation
 

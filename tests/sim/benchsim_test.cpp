@@ -59,7 +59,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
     {
         SlavePort port(link);
         port.write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(hexBytes(port.read(3, 2s)), "07 07 00");
+        EXPECT_EQ(bytesToHex(port.read(3, 2s)), "07 07 00");
     }
     bench.signal(SIGINT);
     EXPECT_EQ(bench.waitExit(5s), 0);
