@@ -5,7 +5,8 @@ add_executable(sim_tests
   ${CMAKE_CURRENT_LIST_DIR}/adapter_bench_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faults_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/benchsim_test.cpp)
-target_include_directories(sim_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
+# the stored settings sample of scope/, which the bench must read as the program does
+target_include_directories(sim_tests PRIVATE ${CMAKE_SOURCE_DIR}/scope)
 target_link_libraries(sim_tests PRIVATE sim testsupport GTest::gtest_main)
 add_dependencies(sim_tests benchsim scopecap isscheck)
 gtest_discover_tests(sim_tests TEST_FILTER "-Benchsim.PinTrace*" DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
