@@ -156,6 +156,9 @@ std::string replaced(std::string text, const std::string &what, const std::strin
     return text;
 }
 
+// A case as gtest's list shows it (the test name is caseName's).
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.program[0] << ": " << c.name; }
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, EndsAsDocumented)
