@@ -8,7 +8,9 @@
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,7 +5,7 @@
 #include "virtual_bench.h"
 #include "bench_process.h"
 #include "pty_pair.h"
-#include "run_program.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +65,6 @@ protected:
         port.reset();
         if (bench)
             bench->stop();
-        if (!dir.empty())
-            removeTree(dir);
     }
     // One frame and its reply of the length the program reads.
     std::string ask(const std::string &frame, size_t replyLength, std::chrono::milliseconds timeout = 2s)
@@ -84,9 +82,9 @@ protected:
     // A directory of the test's own, removed when it ends.
     std::string tempDir()
     {
-        if (dir.empty())
-            dir = makeTempDir("simtest-");
-        return dir;
+        if (!dir)
+            dir = std::make_unique<ScratchDir>("simtest-");
+        return dir->path();
     }
 
     sim::BenchOptions opts;
@@ -94,7 +92,7 @@ protected:
     std::unique_ptr<SlavePort> port;
 
 private:
-    std::string dir;
+    std::unique_ptr<ScratchDir> dir;
 };
 
 } // namespace simtest

@@ -3,7 +3,9 @@
 #include "bench_fixture.h"
 #include "cli.h"
 #include "program_expect.h"
+#include "run_program.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <csignal>
 #include <cstdlib>

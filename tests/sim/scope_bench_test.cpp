@@ -1,6 +1,7 @@
 // The virtual oscilloscope over its pseudo-terminal, driven from the slave side as
 // the program drives its serial port.
 #include "bench_fixture.h"
+#include "text.h"
 
 namespace {
 
