@@ -5,3 +5,4 @@ add_executable(app_tests
 target_link_libraries(app_tests PRIVATE sim testsupport GTest::gtest_main)
 add_dependencies(app_tests scopecap benchsim)
 gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+gtest_tiers(app_tests program slow "^ScopecapCapture\\.AtTheRealLineRate$")

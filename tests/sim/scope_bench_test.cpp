@@ -20,8 +20,9 @@ TEST_F(ScopeBench, BothBlocksByteForByte)
 {
     startBench();
     // the blocks' layout and samples are checked by hand in ScopeBlock.LayoutByteForByte
-    EXPECT_EQ(ask(":acquire1:memory?\r", 9000, 3s), bytes(sim::waveBlockFor(opts, 1)));
-    EXPECT_EQ(ask(":ACQUIRE2:MEMORY?\n", 9000, 3s), bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_EQ(ask(":acquire1:memory?\r", 8014, 3s), bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_EQ(ask(":ACQUIRE2:MEMORY?\n", 8014, 3s), bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_EQ(port->read(1, 300ms), "") << "nothing follows a block";
 }
 
 TEST_F(ScopeBench, ABlockWaitsForASlowReader)
@@ -32,7 +33,7 @@ TEST_F(ScopeBench, ABlockWaitsForASlowReader)
     std::this_thread::sleep_for(300ms);
     std::string got;
     while (got.size() < 8014) {
-        std::string piece = port->read(500, 2s);
+        std::string piece = port->read(std::min<size_t>(500, 8014 - got.size()), 2s);
         if (piece.empty())
             break;
         got += piece;
@@ -104,8 +105,9 @@ TEST_F(ScopeBench, SettingsFileIsSentByteForByte)
     std::string text = ":TIMebase:SWEep 1;SCALe 2.000e-03;DELay 0.000e+00;:CHANnel1:PROBe 2;:RUN;";
     text += std::string(700 - text.size(), 'Z');
     startBench({.settings = text});
-    EXPECT_EQ(ask("*LRN?\r", 800, 1s), text);
-    EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 100, 1s), "1\n2\n2.000e-03\n");
+    EXPECT_EQ(ask("*LRN?\r", 700, 1s), text);
+    EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 14, 1s), "1\n2\n2.000e-03\n");
+    EXPECT_EQ(port->read(1, 300ms), "") << "nothing follows";
 }
 
 TEST_F(ScopeBench, PortCanBeClosedAndReopenedExclusively)
