@@ -3,6 +3,7 @@
 #include "bench_process.h"
 #include "program_expect.h"
 #include "comma_locale.h"
+#include "log_lines.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "sim_expect.h"
@@ -26,7 +27,7 @@ ProgramRun expectCompleteCapture(std::vector<std::string> benchArgs, const Scope
     EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(readFile(dir / "commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(dir / "commands.log"), kCaptureCommands);
     expectCaptureFiles(dir.path(), in);
     expectCaptureLog(run.out, in);
     return run;

@@ -37,6 +37,9 @@ inline const std::string kDefaultSettings =
     "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
     ":REF2:DISPlay 0;LOCate -50;:RUN";
 
+// What the instrument answers to "*idn?".
+inline const std::string kIdentity = "VIRTUAL,DSO-2CH,SIM0001,V1.26\n";
+
 // Plain bytes, for frames and for what a test compares byte for byte.
 inline std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
 inline std::string bytes(const std::vector<uint8_t> &values) { return std::string(values.begin(), values.end()); }

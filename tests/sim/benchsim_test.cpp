@@ -2,6 +2,7 @@
 // by --once, the command line, and the dumps that tests of other programs build on.
 #include "bench_fixture.h"
 #include "cli.h"
+#include "log_lines.h"
 #include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
@@ -46,7 +47,7 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
     {
         SlavePort port(link, true);
         ASSERT_TRUE(port.isOpen());
-        EXPECT_EQ(port.query("*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+        EXPECT_EQ(port.query("*idn?\r"), kIdentity);
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(bench.running());
@@ -87,7 +88,7 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
         EXPECT_EQ(bench.waitExit(5s), 0);
     }
     EXPECT_TRUE(linkGone(link));
-    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(log), kCaptureCommands);
 }
 
 TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)

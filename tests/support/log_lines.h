@@ -1,4 +1,4 @@
-// Lines of the programs' logs that many tests expect, each spelled once.
+// Lines of the programs' and the bench's logs that many tests expect, each spelled once.
 #pragma once
 
 #include <string>
@@ -17,3 +17,6 @@ inline std::string connectFailLine(int error, int port = 9)
 }
 // scopecap's last words after a failed open, with no line end.
 inline const std::string kOpeningPortFailed = "Opening Port Failed";
+
+// The bench's command log of one capture: the settings, then both sample memories.
+inline const std::string kCaptureCommands = "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n";

@@ -65,7 +65,7 @@ protected:
         ScopeCaptureInput in = benchCaptureInput(opts);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err.find("scopecap:"), std::string::npos) << run.err;
-        EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+        EXPECT_EQ(readFile(work_ + "/commands.log"), kCaptureCommands);
         expectCaptureFiles(work_, in, kWindowsStyle);
         expectCaptureLog(run.out, in, kWindowsStyle);
         // the Windows reads brought every byte: the settings line and both whole blocks
@@ -116,7 +116,7 @@ TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
 {
     ProgramRun run = captureWith({"--silent"});
     EXPECT_EQ(run.exitStatus, 2) << run.err;
-    EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(work_ + "/commands.log"), kCaptureCommands);
     std::vector<std::string> want = {
         "count_rd: 0 countGot: 0 want: 700 loop: 1",  "count_rd: 0 countGot: 0 want: 700 loop: 0",
         "count_rd: 0 countGot: 0 want: 8014 loop: 1", "count_rd: 0 countGot: 0 want: 8014 loop: 0",
