@@ -69,7 +69,7 @@ std::string matrixText(const std::array<uint8_t, 8> &rows)
     return out;
 }
 
-std::string hexBytes(const uint8_t *bytes, size_t size)
+std::string bytesToHex(const uint8_t *bytes, size_t size)
 {
     std::string out;
     for (size_t i = 0; i < size; ++i)
@@ -129,7 +129,7 @@ Step AdapterModel::dropPartialFrame()
 {
     Step step;
     if (!pending_.empty())
-        step.log.push_back("# dropped incomplete frame: " + hexBytes(pending_));
+        step.log.push_back("# dropped incomplete frame: " + bytesToHex(pending_));
     pending_.clear();
     return step;
 }
@@ -164,7 +164,7 @@ Step AdapterModel::handle(const std::vector<uint8_t> &frame)
 {
     Step step;
     ++state_.frames;
-    step.log.push_back(hexBytes(frame));
+    step.log.push_back(bytesToHex(frame));
     switch (frame[0]) {
     case 0x5A:
         moduleCommand(frame, step);
@@ -271,7 +271,7 @@ void AdapterModel::writeRegisters(uint8_t device, uint8_t reg, const uint8_t *da
 {
     if (device == kRecorder) {
         state_.records.emplace_back(data, data + count);
-        step.log.push_back("# record 0A: " + hexBytes(data, count));
+        step.log.push_back("# record 0A: " + bytesToHex(data, count));
         return;
     }
     if (device == kRanger) {

@@ -64,9 +64,12 @@ PinDrive pinsOfIoType(uint8_t ioType);
 // position c, '#' for a set bit.
 std::string matrixText(const std::array<uint8_t, 8> &rows);
 // "5A 01": upper-case hex bytes separated by blanks.
-std::string hexBytes(const uint8_t *bytes, size_t size);
-inline std::string hexBytes(const std::vector<uint8_t> &bytes) { return hexBytes(bytes.data(), bytes.size()); }
-inline std::string hexBytes(const std::string &bytes) { return hexBytes((const uint8_t *)bytes.data(), bytes.size()); }
+std::string bytesToHex(const uint8_t *bytes, size_t size);
+inline std::string bytesToHex(const std::vector<uint8_t> &bytes) { return bytesToHex(bytes.data(), bytes.size()); }
+inline std::string bytesToHex(const std::string &bytes)
+{
+    return bytesToHex((const uint8_t *)bytes.data(), bytes.size());
+}
 
 class AdapterModel {
 public:

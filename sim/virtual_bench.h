@@ -19,7 +19,7 @@
 //   sampleInterval(opts | state)        the interval in the blocks (time-base scale / 400, float)
 //   waveBlockFor(opts | state, channel) the whole 8014-byte block (waveBlock: any samples)
 //   triggerFrequency(state), scopeNumber(value, upper)
-// The adapter (adapter_model.h): AdapterState, matrixText(rows), hexBytes(bytes).
+// The adapter (adapter_model.h): AdapterState, matrixText(rows), bytesToHex(bytes).
 // What the faults make of a reply (reply_faults.h): shapeReply, garbageBytes(seed, n).
 // The line itself (pty or device, pacing, the probes of the program's end): line_end.h.
 //

@@ -2,8 +2,12 @@
 // the log line by line, against what the simulator sent.
 #include "bench_process.h"
 #include "program_expect.h"
+#include "comma_locale.h"
+#include "log_lines.h"
 #include "run_program.h"
+#include "scratch_dir.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -15,18 +19,17 @@ namespace {
 ProgramRun expectCompleteCapture(std::vector<std::string> benchArgs, const ScopeCaptureInput &in,
                                  std::map<std::string, std::string> env = {})
 {
-    std::string dir = makeTempDir("e2e");
-    benchArgs.insert(benchArgs.end(), {"--once", "--log", dir + "/commands.log"});
-    BenchProcess bench("scope", dir + "/com9", benchArgs);
+    ScratchDir dir("e2e");
+    benchArgs.insert(benchArgs.end(), {"--once", "--log", dir / "commands.log"});
+    BenchProcess bench("scope", dir / "com9", benchArgs);
     env["COM9"] = bench.link();
-    ProgramRun run = runProgram(appProgram("scopecap"), {}, env, dir, std::chrono::seconds(90));
+    ProgramRun run = runProgram(appProgram("scopecap"), {}, env, dir.path(), std::chrono::seconds(90));
     EXPECT_EQ(bench.waitExit(std::chrono::seconds(10)), 0) << "the bench ends by itself after one capture";
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(readFile(dir + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
-    expectCaptureFiles(dir, in);
+    EXPECT_EQ(readFile(dir / "commands.log"), kCaptureCommands);
+    expectCaptureFiles(dir.path(), in);
     expectCaptureLog(run.out, in);
-    removeTree(dir);
     return run;
 }
 
@@ -61,14 +64,10 @@ TEST(ScopecapCapture, FullScaleRampAndOtherWaves)
 // "C" whatever locale the user's environment names.
 TEST(ScopecapCapture, ACommaLocaleInTheEnvironmentChangesNothing)
 {
-    std::string dir = makeTempDir("locale");
-    CommaLocale comma = commaLocale(dir);
-    if (!comma.why.empty()) {
-        removeTree(dir);
+    CommaLocale comma;
+    if (!comma.why.empty())
         GTEST_SKIP() << comma.why;
-    }
     expectCompleteCapture({}, benchCaptureInput(sim::BenchOptions{}), comma.env);
-    removeTree(dir);
 }
 
 } // namespace

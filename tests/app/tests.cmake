@@ -5,8 +5,4 @@ add_executable(app_tests
 target_link_libraries(app_tests PRIVATE sim testsupport GTest::gtest_main)
 add_dependencies(app_tests scopecap benchsim)
 gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
-
-# The oscilloscope sequences over the real serial layer against the bench, in-process.
-add_executable(scope_bench_tests ${CMAKE_CURRENT_LIST_DIR}/sequences_bench_test.cpp)
-target_link_libraries(scope_bench_tests PRIVATE scope serial platform sim testsupport GTest::gtest_main)
-gtest_discover_tests(scope_bench_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+gtest_tiers(app_tests program slow "^ScopecapCapture\\.AtTheRealLineRate$")

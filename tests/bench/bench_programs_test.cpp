@@ -1,6 +1,8 @@
 // Both benchmark programs run once, briefly: capture_run against the virtual
 // oscilloscope at a high rate, export_bench for a few milliseconds per case.
 #include "run_program.h"
+#include "scratch_dir.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 

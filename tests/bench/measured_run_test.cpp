@@ -3,7 +3,7 @@
 // own and not the measuring process's, and that a run never outlasts its limit.
 #include "measured_run.h"
 #include "pty_pair.h"
-#include "run_program.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +21,8 @@ class MeasuredRun : public ::testing::Test {
 protected:
     RunFigures measure(const std::vector<std::string> &argv, std::chrono::seconds limit = 20s)
     {
-        std::string dir = makeTempDir("measured");
-        RunFigures figures = capturebench::measureRun(RUN_CHILD_PROGRAM, argv, {}, dir, port, 1200, limit);
-        removeTree(dir);
-        return figures;
+        ScratchDir dir("measured");
+        return capturebench::measureRun(RUN_CHILD_PROGRAM, argv, {}, dir.path(), port, 1200, limit);
     }
     ptyPair pty;
     const std::string port = pty.slavePath();

@@ -6,7 +6,9 @@
 // real converter is given, a busy real tty, and a USB adapter that goes away.
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 

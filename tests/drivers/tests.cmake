@@ -8,5 +8,7 @@ if(NOT SCOPECAP_SANITIZE)
   target_link_libraries(driver_tests PRIVATE sim testsupport GTest::gtest_main)
   add_dependencies(driver_tests benchsim)
   add_test(NAME DriverTier COMMAND driver_tests)
-  set_tests_properties(DriverTier PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+  # slow: among the cases a capture through the FT232 at the true line rate
+  set_tests_properties(DriverTier PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+    LABELS "guest;slow")
 endif()

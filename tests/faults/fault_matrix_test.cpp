@@ -8,7 +8,9 @@
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -155,6 +157,9 @@ std::string replaced(std::string text, const std::string &what, const std::strin
         text.replace(at, what.size(), with);
     return text;
 }
+
+// A case as gtest's list shows it (the test name is caseName's).
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.program[0] << ": " << c.name; }
 
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 

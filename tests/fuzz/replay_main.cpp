@@ -2,7 +2,7 @@
 // libFuzzer, so the ordinary and sanitizer builds run them as tests.
 // Usage: fuzz_replay_<target> FILE|DIR...; directories are read in name order.
 #include "fuzz_support.h"
-#include "run_program.h"
+#include "text.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -11,6 +11,7 @@ function(fuzz_replay name)
     list(APPEND inputs ${FUZZ_DIR}/regressions/${name})
   endif()
   add_test(NAME fuzz_replay_${name} COMMAND fuzz_replay_${name} ${inputs})
+  set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS unit)
 endfunction()
 
 fuzz_replay(learn scope)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fake_com9.h"
+#include "log_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ using Bytes = std::vector<unsigned char>;
 constexpr unsigned char kStale = 0xEE;
 
 // Bytes from a hex text such as "5A 02 00 00".
-inline Bytes hexBytes(const std::string &text)
+inline Bytes hexToBytes(const std::string &text)
 {
     Bytes out;
     for (size_t i = text.find_first_not_of(' '); i != std::string::npos; i = text.find_first_not_of(' ', i + 2))
@@ -41,8 +42,7 @@ inline std::vector<Bytes> pinCommands(const Bytes &pins)
 inline const std::string kPixelBlock = "55 0A 10 21 05 FF FF FF FF FF 7F FF 7F 7F FF 7F FF "
                                        "7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F FF";
 
-// isscheck's first line on COM9, and that line followed by its switch to I2C mode, acknowledged.
-inline const std::string kConnectOk = " serial port COM9 connect OK \n\r";
+// isscheck's first line on COM9 followed by its switch to I2C mode, acknowledged.
 inline const std::string kInI2cMode = kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: FF 00 \n";
 
 inline bool oneLine(const std::string &text)

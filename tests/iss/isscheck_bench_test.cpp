@@ -4,6 +4,8 @@
 #include "iss_fixture.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
+#include "text.h"
 
 #include <algorithm>
 #include <memory>

@@ -112,47 +112,47 @@ void PrintTo(const ScriptedRun &r, std::ostream *os) { *os << r.name; }
 
 // The adapter's acknowledgement of the switch to I2C mode, and the keypad poll after it,
 // as isscheck keys logs and sends it.
-const Step kModeAck = {4, hexBytes("FF 00")};
+const Step kModeAck = {4, hexToBytes("FF 00")};
 const std::string kPolled = kInI2cMode + " iBytesWritten: 3 \nsetModeIICpollDisp: ";
-const Bytes kKeysSent = hexBytes("5A 02 60 00 54 C7 04");
+const Bytes kKeysSent = hexToBytes("5A 02 60 00 54 C7 04");
 
 const ScriptedRun kScriptedRuns[] = {
-    {"InfoLogsVersionAndSerial", {{2, hexBytes("07 02 40")}, {2, hexBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
+    {"InfoLogsVersionAndSerial", {{2, hexToBytes("07 02 40")}, {2, hexToBytes("30 39 31 32 33 34 35")}}, {"info"}, 0,
      kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
                   "ISS:5A-03:ser: 30 39 31-32 33 34 35\nISS:5A-03:ser: 091-2345\n",
-     {}, hexBytes("5A 01 5A 03")},
+     {}, hexToBytes("5A 01 5A 03")},
     // the version line is still printed, with what ioBuf held: the frame and a zero;
     // nothing is sent after the empty reply
     {"SilentAdapterGivesNoReplyForTheVersionAndStatus2", {{2, {}}}, {"info"}, 2,
      kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 5A 01 00 \n", {"no reply from the adapter", "version"},
-     hexBytes("5A 01")},
-    {"KeysPrintsTheKeysHeld", {kModeAck, {3, hexBytes("00 05 00 03")}}, {"keys"}, 0,
+     hexToBytes("5A 01")},
+    {"KeysPrintsTheKeysHeld", {kModeAck, {3, hexToBytes("00 05 00 03")}}, {"keys"}, 0,
      kPolled + "00 05   00 03 \nkeys held: 1 3\n", {}, kKeysSent},
-    {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexBytes("00 05")}}, {"range"}, 2,
+    {"ModeNotAcknowledgedGivesStatus2AndStopsThere", {{4, hexToBytes("00 05")}}, {"range"}, 2,
      kConnectOk + " iBytesWritten: 4 \nISS:5A-02-60:mode: 00 05 \n",
-     {"no reply from the adapter", "not acknowledged"}, hexBytes("5A 02 60 00")},
-    {"RangeRangesOnceInI2cMode", {kModeAck, {5, hexBytes("01")}, {4, hexBytes("05 80 01 2C 00 64")}}, {"range"}, 0,
+     {"no reply from the adapter", "not acknowledged"}, hexToBytes("5A 02 60 00")},
+    {"RangeRangesOnceInI2cMode", {kModeAck, {5, hexToBytes("01")}, {4, hexToBytes("05 80 01 2C 00 64")}}, {"range"}, 0,
      kInI2cMode + " iBytesWritten: 5 \n iBytesWritten: 4 \nsrf08: 000100 cm,  000300 cm " + std::string(74, '0') +
          "1+\n",
-     {}, hexBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
+     {}, hexToBytes("5A 02 60 00 55 E0 00 01 51 55 E1 00 06")},
     // the text "--bench ok" follows the display frame's command byte
-    {"DisplayClearsAndWritesTheText", {kModeAck, {5 + 10, hexBytes("01")}},
+    {"DisplayClearsAndWritesTheText", {kModeAck, {5 + 10, hexToBytes("01")}},
      {"--port", "9", "display", "--", "--bench ok"}, 0, kInI2cMode + " iBytesWritten: 5 \n", {},
-     hexBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
+     hexToBytes("5A 02 60 00 55 C6 00 0B 0C 2D 2D 62 65 6E 63 68 20 6F 6B")},
     // the serial lines show the frame, the version reply's last byte, then zeros
-    {"EmptySerialReplyGivesNoReplyForTheSerialAndStatus2", {{2, hexBytes("07 02 40")}, {2, {}}}, {"info"}, 2,
+    {"EmptySerialReplyGivesNoReplyForTheSerialAndStatus2", {{2, hexToBytes("07 02 40")}, {2, {}}}, {"info"}, 2,
      kConnectOk + " iBytesWritten: 2 \nISS:5A-01:ver: 07 02 40 \n iBytesWritten: 2 \n"
                   "ISS:5A-03:ser: 5A 03 40-00 00 00 00\nISS:5A-03:ser: Z\x03@-\0\0\0\0\n"s,
-     {"no reply from the adapter", "serial"}, hexBytes("5A 01 5A 03")},
-    {"KeysWithNoKeyHeld", {kModeAck, {3, hexBytes("1C 00 00 12")}}, {"keys"}, 0,
+     {"no reply from the adapter", "serial"}, hexToBytes("5A 01 5A 03")},
+    {"KeysWithNoKeyHeld", {kModeAck, {3, hexToBytes("1C 00 00 12")}}, {"keys"}, 0,
      kPolled + "1C 00   00 12 \nkeys held: none\n", {}, kKeysSent},
-    {"KeysWithEveryKeyHeld", {kModeAck, {3, hexBytes("1C FF 0F 12")}}, {"keys"}, 0,
+    {"KeysWithEveryKeyHeld", {kModeAck, {3, hexToBytes("1C FF 0F 12")}}, {"keys"}, 0,
      kPolled + "1C FF   0F 12 \nkeys held: 1 2 3 4 5 6 7 8\n", {}, kKeysSent},
     {"ShortKeypadReplyGivesStatus2WithoutAKeysLine", {kModeAck, {3, {}}}, {"keys"}, 2,
      kPolled + "54 C7   04 00 \n", {"no reply from the adapter"}, kKeysSent},
-    {"PixelsSendsTheBlockAndOnePixelRecord", {kModeAck, {37, hexBytes("01")}, {11, hexBytes("01")}}, {"pixels"}, 0,
+    {"PixelsSendsTheBlockAndOnePixelRecord", {kModeAck, {37, hexToBytes("01")}, {11, hexToBytes("01")}}, {"pixels"}, 0,
      kInI2cMode + " iBytesWritten: 37 \n pp: 37 33,  32 \n iBytesWritten: 11 \n pp: 11 7,  32 ack:1\n", {},
-     hexBytes("5A 02 60 00 " + kPixelBlock + " 55 0A 10 07 00 04 04 FF 40 00 20")},
+     hexToBytes("5A 02 60 00 " + kPixelBlock + " 55 0A 10 07 00 04 04 FF 40 00 20")},
 };
 
 class ScriptedSession : public ::testing::TestWithParam<ScriptedRun> {};

@@ -90,7 +90,7 @@ TEST_F(LedDriver, XyzOutsideTheMatrixSendsNothingAndSaysSoOnStandardError)
 TEST_F(LedDriver, PinWalkSendsThirteenPinBytesWithAOneMillisecondSleepEach)
 {
     expectRoutine({"", acks(13), [] { pinWalk(9); }, iBytesWritten(13),
-                   pinCommands(hexBytes("00 01 02 04 08 0A 02 06 04 0C 08 00 0E")), std::vector<unsigned>(13, 1)});
+                   pinCommands(hexToBytes("00 01 02 04 08 0A 02 06 04 0C 08 00 0E")), std::vector<unsigned>(13, 1)});
     EXPECT_EQ(fakePort::sleepCalls(), 13);
     EXPECT_EQ(fakePort::sleptMs(), 13);
 }

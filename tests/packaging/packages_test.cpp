@@ -7,8 +7,10 @@
 #include "capture_expect.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
 #include "sdk_examples.h"
 #include "sim_expect.h"
+#include "text.h"
 #include "wine_prefix.h"
 
 #include <gtest/gtest.h>
@@ -101,8 +103,8 @@ TEST(DebianPackage, InstalledPackagesWorkFromUsrAndRemovalLeavesNothing)
               "/usr/share/man/man1/scopecap.1.gz\n/usr/share/man/man1/isscheck.1.gz\n/usr/share/man/man1/benchsim.1.gz\n");
 
     // the installed bench and scopecap, both found on PATH, for one capture
-    std::string dir = makeTempDir("deb-capture");
-    std::string link = dir + "/com9";
+    ScratchDir scratch("deb-capture");
+    const std::string &dir = scratch.path(), link = scratch / "com9";
     ChildProcess bench("/bin/sh", {"-c", "exec benchsim scope --link \"$0\" --once --quiet", link}, {}, "",
                        dir + "/bench.err");
     EXPECT_EQ(bench.readLine(std::chrono::seconds(10)), link); // it answers there
@@ -114,7 +116,6 @@ TEST(DebianPackage, InstalledPackagesWorkFromUsrAndRemovalLeavesNothing)
     ExampleBuild how;
     how.examples = "/usr/share/doc/libscopecap-dev/examples";
     expectExamplesBuildAndDriveTheBench(how, dir);
-    removeTree(dir);
 
     ProgramRun remove = sh("dpkg -r scopecap libscopecap-dev");
     ASSERT_EQ(remove.exitStatus, 0) << remove.out << remove.err;
@@ -125,7 +126,8 @@ TEST(DebianPackage, InstalledPackagesWorkFromUsrAndRemovalLeavesNothing)
 TEST(WindowsZip, UnpackedProgramsRunUnderWineAndItsSdkBuildsTheExamples)
 {
     ASSERT_TRUE(exists(kZip)) << missingPackage(kZip);
-    std::string dir = makeTempDir("win-zip");
+    ScratchDir scratch("win-zip");
+    const std::string &dir = scratch.path();
     ProgramRun unpack = runProgram(SCOPECAP_CMAKE, {"-E", "tar", "xf", kZip}, {}, dir);
     ASSERT_EQ(unpack.exitStatus, 0) << unpack.err;
     std::string top = dir + "/scopecap-" + kVersion + "-win64";
@@ -140,10 +142,8 @@ TEST(WindowsZip, UnpackedProgramsRunUnderWineAndItsSdkBuildsTheExamples)
     EXPECT_EQ(lineEnds(unixText, kWindowsStyle), readme) << "README.txt needs Windows line ends";
 
     std::string whyNot = wine::prepare();
-    if (!whyNot.empty()) {
-        removeTree(dir);
+    if (!whyNot.empty())
         GTEST_SKIP() << "Wine cannot start here: " << whyNot;
-    }
     EXPECT_EQ(wine::run({top + "/isscheck.exe", "--version"}, dir).out, "isscheck " + kVersion + "\r\n");
 
     ProgramRun capture = wine::runWithBench("scope", {"--quiet"}, {top + "/scopecap.exe"}, dir);
@@ -162,7 +162,6 @@ TEST(WindowsZip, UnpackedProgramsRunUnderWineAndItsSdkBuildsTheExamples)
         return wine::runWithBench(personality, benchArgs, commandLine, workDir);
     };
     expectExamplesBuildAndDriveTheBench(how, dir, underWine, kWindowsStyle);
-    removeTree(dir);
 }
 
 } // namespace

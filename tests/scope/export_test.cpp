@@ -1,11 +1,13 @@
 // The dual-channel capture: files and console trace from replies read through the
 // in-memory port, checked against expectations built from what was sent.
+#include "log_lines.h"
 #include "program_expect.h"
 #include "scope_fixture.h"
 #include "stored_sample.h"
 
 #include <cmath>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,7 +46,7 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
     EXPECT_EQ(commandsSent(), "*LRN?\r:acquire1:memory?\r:acquire2:memory?\r");
     EXPECT_EQ(err, "");
     EXPECT_EQ(scopeProblems, 0);
-    expectCaptureFiles(dir, in);
+    expectCaptureFiles(work.path(), in);
     std::string csv = readFile("op_scope.csv");
     // a few lines written out by hand, as the instrument's own screen shows them
     EXPECT_NE(csv.find("\nTrigger Level,0.000E+00,\nSource,CH1,\nProbe,1X,\nVertical Units,V,\n"
@@ -57,8 +59,7 @@ TEST_F(DualCapture, StoredSampleSettingsGiveTheHeaderTheInstrumentShowed)
     EXPECT_EQ(access("op_scope.csv.tmp", F_OK), -1); // no temporary file left behind
 
     // the console: everything but the block-read count lines, which depend on chunking
-    std::string head = expectedSelfTestAndBanner() + " serial port COM9 connect OK \n\r";
-    head += " serial port COM9 connect OK \n\r";
+    std::string head = expectedSelfTestAndBanner() + kConnectOk + kConnectOk;
     EXPECT_EQ(withoutBlockReadLines(log), expectedCaptureRunLog(in).substr(head.size()));
     EXPECT_NE(log.find("count_rd: 678 countGot: 678 want: 700 loop: 2\n"), std::string::npos);
 }
@@ -68,7 +69,7 @@ TEST_F(DualCapture, SourceLineFollowsTheChannelCharacterAndNothingElseDoes)
     ScopeCaptureInput in = queueStoredSample();
     logOf([] { scopeReadDual(9, '2'); });
     in.channel = '2';
-    expectCaptureFiles(dir, in);
+    expectCaptureFiles(work.path(), in);
     EXPECT_NE(readFile("op_scope.csv").find("\nSource,CH2,\n"), std::string::npos);
 }
 
@@ -139,7 +140,7 @@ TEST_F(DualCapture, SilentInstrumentStillWritesBothFilesAndSaysWhy)
     in.ch1 = in.ch2 = std::vector<int16_t>(4000, 0);
     in.header1 = in.header2 = std::string(6, '\0');
     in.channelByte1 = in.channelByte2 = 0;
-    expectCaptureFiles(dir, in);
+    expectCaptureFiles(work.path(), in);
     EXPECT_EQ(readFile("op_scope.csv").substr(0, 25), "    \nMemory Length,4000,\n");
 }
 

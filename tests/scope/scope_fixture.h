@@ -5,14 +5,13 @@
 
 #include "virtual_bench.h"
 #include "fake_com9.h"
-#include "run_program.h"
 #include "scope.h"
 #include "scope_internal.h"
+#include "scratch_dir.h"
+#include "text.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 inline std::vector<int16_t> ramp(int start, int step)
@@ -44,15 +43,7 @@ protected:
     {
         serialState = SerialState{};
         scopeProblems = 0;
-        dir = makeTempDir("scopetest");
-        home = std::filesystem::current_path();
-        std::filesystem::current_path(dir); // throws, failing the test, if it cannot
         ASSERT_NE(openFakeCom9(), nullptr);
-    }
-    void TearDown() override
-    {
-        std::filesystem::current_path(home); // throws, failing the test, if it cannot
-        removeTree(dir);
     }
     // Runs `call`; returns what it printed and keeps its standard error in `err`.
     template <class Call>
@@ -65,5 +56,6 @@ protected:
         err = errors.finish();
         return log;
     }
-    std::string dir, home, err;
+    ScratchDir work{"scopetest", ScratchDir::Enter}; // the test works in it
+    std::string err;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "capture_stdout.h"
+#include "log_lines.h"
 #include "serial.h"
 
 #include <algorithm>
@@ -50,7 +51,6 @@ inline std::pair<HANDLE, std::string> openLogged(int port = 9, char bits = '8', 
     return {h, capture.finish()};
 }
 inline std::pair<HANDLE, std::string> failedWith(const std::string &line) { return {nullptr, line}; }
-const std::string kCom9Ok = " serial port COM9 connect OK \n\r";
 
 // One readBlock of `want` bytes on COM9: the count, the bytes, and the lines it logged.
 inline std::tuple<unsigned, std::string, std::string> readBlockLogged(unsigned want)

@@ -19,7 +19,7 @@ protected:
     {
         setenv("COM9", pty.slavePath().c_str(), 1);
         auto [h, log] = openLogged();
-        EXPECT_EQ(log, kCom9Ok);
+        EXPECT_EQ(log, kConnectOk);
         ASSERT_NE(h, nullptr);
     }
     void TearDown() override
@@ -57,13 +57,13 @@ TEST_F(SerialLinkPty, ReopenAfterCloseSucceeds)
     closeComPort(9);
     auto [h, log] = openLogged();
     EXPECT_NE(h, nullptr);
-    EXPECT_EQ(log, kCom9Ok);
+    EXPECT_EQ(log, kConnectOk);
 }
 
 TEST_F(SerialLinkPty, SecondOpenWhileOpenFailsWithAccessDenied)
 {
     HANDLE first = serialState.hComm;
-    EXPECT_EQ(openLogged(), failedWith("serial port COM9 connect fail COM9 error 5\n\r"));
+    EXPECT_EQ(openLogged(), failedWith(connectFailLine(5)));
     serialState.hComm = first; // the failed open overwrote it; close the real one
 }
 

@@ -36,11 +36,11 @@ TEST_F(SerialLink, EachFailingStepPrintsItsOwnLineClosesThePortAndReturnsNull)
 TEST_F(SerialLink, ConnectFailCarriesPortNameAndSystemError)
 {
     fakePort::setOpenFails(2);
-    EXPECT_EQ(openLogged(), failedWith("serial port COM9 connect fail COM9 error 2\n\r"));
+    EXPECT_EQ(openLogged(), failedWith(connectFailLine(2)));
     EXPECT_EQ(serialState.hComm, INVALID_HANDLE_VALUE); // stored even when the open fails
 
     fakePort::setOpenFails(5);
-    EXPECT_EQ(openLogged(3), failedWith("serial port COM3 connect fail COM3 error 5\n\r"));
+    EXPECT_EQ(openLogged(3), failedWith(connectFailLine(5, 3)));
 }
 
 TEST_F(SerialLink, PortsFromTenOpenByTheirDevicePathAndAreCalledCOMnInTheMessages)
@@ -48,17 +48,17 @@ TEST_F(SerialLink, PortsFromTenOpenByTheirDevicePathAndAreCalledCOMnInTheMessage
     const std::pair<int, std::string> names[] = {{9, "COM9"}, {1, "COM1"}, {10, "\\\\.\\COM10"}, {255, "\\\\.\\COM255"}};
     for (const auto &[port, opened] : names) {
         fakePort::reset();
-        EXPECT_EQ(openLogged(port).second, " serial port COM" + std::to_string(port) + " connect OK \n\r");
+        EXPECT_EQ(openLogged(port).second, connectOkLine(port));
         EXPECT_EQ(fakePort::openedName(), opened);
     }
     fakePort::setOpenFails(2);
-    EXPECT_EQ(openLogged(12), failedWith("serial port COM12 connect fail COM12 error 2\n\r"));
+    EXPECT_EQ(openLogged(12), failedWith(connectFailLine(2, 12)));
 }
 
 TEST_F(SerialLink, SettingsMadeAndSettingsLeftAlone)
 {
     auto [h, log] = openLogged(9, '8', 'E');
-    EXPECT_EQ(log, kCom9Ok);
+    EXPECT_EQ(log, kConnectOk);
     EXPECT_NE(h, nullptr);
     const DCB d = fakePort::lastCommState();
     EXPECT_EQ(lineOf(d), programLine(8, EVENPARITY));

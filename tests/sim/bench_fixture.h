@@ -5,7 +5,7 @@
 #include "virtual_bench.h"
 #include "bench_process.h"
 #include "pty_pair.h"
-#include "run_program.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ namespace simtest {
 
 using namespace std::chrono_literals;
 using sim::BenchOptions;
-using sim::hexBytes; // "5A 01"
+using sim::bytesToHex; // "5A 01"
 using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>; // a log, or the replies, compared in one expectation
 
@@ -36,6 +36,9 @@ inline const std::string kDefaultSettings =
     "PULSe:MODe: 0;TIMe 0.000E+00;:VIDeo:TYPe 1;POLarity 0;FIELd 0;LINe 0;:CURSor:SOURce 1;XDISPlay 0;"
     "X1Position 60;X2Position 190;YDISPlay 0;Y1Position 40;Y2Position 160;:REF1:DISPlay 0;LOCate 50;"
     ":REF2:DISPlay 0;LOCate -50;:RUN";
+
+// What the instrument answers to "*idn?".
+inline const std::string kIdentity = "VIRTUAL,DSO-2CH,SIM0001,V1.26\n";
 
 // Plain bytes, for frames and for what a test compares byte for byte.
 inline std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
@@ -65,8 +68,6 @@ protected:
         port.reset();
         if (bench)
             bench->stop();
-        if (!dir.empty())
-            removeTree(dir);
     }
     // One frame and its reply of the length the program reads.
     std::string ask(const std::string &frame, size_t replyLength, std::chrono::milliseconds timeout = 2s)
@@ -84,9 +85,9 @@ protected:
     // A directory of the test's own, removed when it ends.
     std::string tempDir()
     {
-        if (dir.empty())
-            dir = makeTempDir("simtest-");
-        return dir;
+        if (!dir)
+            dir = std::make_unique<ScratchDir>("simtest-");
+        return dir->path();
     }
 
     sim::BenchOptions opts;
@@ -94,7 +95,7 @@ protected:
     std::unique_ptr<SlavePort> port;
 
 private:
-    std::string dir;
+    std::unique_ptr<ScratchDir> dir;
 };
 
 } // namespace simtest

@@ -1,6 +1,7 @@
 // benchsim's option table walked entry by entry, and the options landing in their fields.
 #include "cli.h"
-#include "run_program.h"
+#include "scratch_dir.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,8 @@ Values valuesFor(const sim::BenchOption &o, const std::string &dir)
 
 TEST(BenchOptionTable, EachEntryParsesIsRefusedOutOfRangeAndIsDocumented)
 {
-    const std::string dir = makeTempDir("simtest-options-");
-    writeFile(dir + "/settings", "x");
+    const ScratchDir dir("simtest-options-");
+    writeFile(dir / "settings", "x");
     const std::string help = sim::benchHelpText();
     const std::string man = readFile(SCOPECAP_SOURCE_DIR "/docs/man/benchsim.1.in");
     for (const sim::BenchOption &o : sim::benchOptions()) {
@@ -58,7 +59,7 @@ TEST(BenchOptionTable, EachEntryParsesIsRefusedOutOfRangeAndIsDocumented)
         Args partner;
         if (o.with != nullptr)
             partner = {o.with, "0"};
-        const Values values = valuesFor(o, dir);
+        const Values values = valuesFor(o, dir.path());
         for (const Args &value : values.good) {
             Args args = {who, name};
             args.insert(args.end(), value.begin(), value.end());
@@ -86,7 +87,6 @@ TEST(BenchOptionTable, EachEntryParsesIsRefusedOutOfRangeAndIsDocumented)
             EXPECT_NE(sim::parseBenchArgs({who, name, "0"}).error.find(" go together"), std::string::npos);
         }
     }
-    removeTree(dir);
 }
 
 TEST(BenchOptionTable, OptionsLandInTheirFields)

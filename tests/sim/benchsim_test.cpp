@@ -2,8 +2,11 @@
 // by --once, the command line, and the dumps that tests of other programs build on.
 #include "bench_fixture.h"
 #include "cli.h"
+#include "log_lines.h"
 #include "program_expect.h"
+#include "run_program.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -44,7 +47,7 @@ TEST_F(Benchsim, PrintsTheLinkAnswersAndCleansUpOnSigterm)
     {
         SlavePort port(link, true);
         ASSERT_TRUE(port.isOpen());
-        EXPECT_EQ(port.query("*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+        EXPECT_EQ(port.query("*idn?\r"), kIdentity);
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(bench.running());
@@ -59,7 +62,7 @@ TEST_F(Benchsim, SigintStopsTheAdapterAndTheLogEndsWithTheMatrix)
     {
         SlavePort port(link);
         port.write(bytes({0x5A, 0x01}));
-        EXPECT_EQ(hexBytes(port.read(3, 2s)), "07 07 00");
+        EXPECT_EQ(bytesToHex(port.read(3, 2s)), "07 07 00");
     }
     bench.signal(SIGINT);
     EXPECT_EQ(bench.waitExit(5s), 0);
@@ -85,7 +88,7 @@ TEST_F(Benchsim, OnceEndsAfterTheSecondBlock)
         EXPECT_EQ(bench.waitExit(5s), 0);
     }
     EXPECT_TRUE(linkGone(link));
-    EXPECT_EQ(readFile(log), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(log), kCaptureCommands);
 }
 
 TEST_F(Benchsim, OnceAdapterEndsWhenTheProgramClosesAfterAFrame)

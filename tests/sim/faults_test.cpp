@@ -65,14 +65,14 @@ TEST_F(Faults, StallPausesMidReply)
 TEST_F(Faults, AdapterNackAcknowledgesNothingButStillActs)
 {
     startBench({.nack = true, .keys = 0x21}, sim::Personality::Adapter);
-    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2, 1s)), "00 00");
-    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1, 1s)), "00");
-    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1, 1s)), "00");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x5A, 0x02, 0x60, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x55, 0xE0, 0x00, 0x01, 0x51}), 1, 1s)), "00");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x5A, 0x10, 0x0C, 0x00}), 1, 1s)), "00");
     // reads still answer: the mode took, and so did the ranging
-    EXPECT_EQ(hexBytes(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6, 1s)), "0B 80 01 2C 00 64");
-    EXPECT_EQ(hexBytes(ask(bytes({0x54, 0xC7, 0x04}), 4, 1s)), "00 21 00 03");
-    EXPECT_EQ(hexBytes(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2, 1s)), "00 00");
-    EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x08}), 1, 1s)), "00");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x55, 0xE1, 0x00, 0x06}), 6, 1s)), "0B 80 01 2C 00 64");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x54, 0xC7, 0x04}), 4, 1s)), "00 21 00 03");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x5A, 0x02, 0x00, 0x00}), 2, 1s)), "00 00");
+    EXPECT_EQ(bytesToHex(ask(bytes({0x63, 0x08}), 1, 1s)), "00");
 }
 
 TEST_F(Faults, AdapterGarbageCountsItsRepliesAndHangupClosesTheLine)
@@ -84,7 +84,7 @@ TEST_F(Faults, AdapterGarbageCountsItsRepliesAndHangupClosesTheLine)
     TearDown();
 
     startBench({.hangupAfter = 2}, sim::Personality::Adapter);
-    EXPECT_EQ(hexBytes(ask(bytes({0x63, 0x00}), 1, 1s)), "FF"); // shorter than 2: whole, line stays up
+    EXPECT_EQ(bytesToHex(ask(bytes({0x63, 0x00}), 1, 1s)), "FF"); // shorter than 2: whole, line stays up
     port->write(bytes({0x5A, 0x03}));
     std::string got;
     EXPECT_TRUE(port->hungUp(5s, &got));

@@ -1,6 +1,7 @@
 // The virtual oscilloscope over its pseudo-terminal, driven from the slave side as
 // the program drives its serial port.
 #include "bench_fixture.h"
+#include "text.h"
 
 namespace {
 
@@ -19,8 +20,9 @@ TEST_F(ScopeBench, BothBlocksByteForByte)
 {
     startBench();
     // the blocks' layout and samples are checked by hand in ScopeBlock.LayoutByteForByte
-    EXPECT_EQ(ask(":acquire1:memory?\r", 9000, 3s), bytes(sim::waveBlockFor(opts, 1)));
-    EXPECT_EQ(ask(":ACQUIRE2:MEMORY?\n", 9000, 3s), bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_EQ(ask(":acquire1:memory?\r", 8014, 3s), bytes(sim::waveBlockFor(opts, 1)));
+    EXPECT_EQ(ask(":ACQUIRE2:MEMORY?\n", 8014, 3s), bytes(sim::waveBlockFor(opts, 2)));
+    EXPECT_EQ(port->read(1, 300ms), "") << "nothing follows a block";
 }
 
 TEST_F(ScopeBench, ABlockWaitsForASlowReader)
@@ -31,7 +33,7 @@ TEST_F(ScopeBench, ABlockWaitsForASlowReader)
     std::this_thread::sleep_for(300ms);
     std::string got;
     while (got.size() < 8014) {
-        std::string piece = port->read(500, 2s);
+        std::string piece = port->read(std::min<size_t>(500, 8014 - got.size()), 2s);
         if (piece.empty())
             break;
         got += piece;
@@ -43,13 +45,13 @@ TEST_F(ScopeBench, ABlockWaitsForASlowReader)
 TEST_F(ScopeBench, NumericQueriesFromOneState)
 {
     startBench();
-    const std::pair<const char *, const char *> cases[] = {
+    const std::pair<const char *, std::string> cases[] = {
         {":TRIG:LEV?\n", "1.200E+00\n"},  {":CHAN1:PROB?\n", "1\n"},          {":CHAN2:PROB?\n", "0\n"},
         {":CHAN1:SCAL?\n", "5.000e-01\n"}, {":CHAN2:SCAL?\n", "1.000e+00\n"},  {":CHAN1:OFFS?\n", "-1.000e+00\n"},
         {":CHAN2:OFFS?\n", "5.000e-01\n"}, {":TIM:SCAL?\n", "5.000e-04\n"},    {":TIM:DEL?\n", "0.000e+00\n"},
         {":TIM:SWE?\n", "0\n"},            {":TRIG:FREQ?\r", "2.000E+03\n"},   // one sine cycle: 400 x 1.25 us
-        {"*idn?\r", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"},                        {":SYST:ERR?\r", "+0, No error\n"},
-        {"*IDN?\r", "VIRTUAL,DSO-2CH,SIM0001,V1.26\n"},                        {":tim:scal?\r", "5.000e-04\n"},
+        {"*idn?\r", kIdentity},           {":SYST:ERR?\r", "+0, No error\n"}, {"*IDN?\r", kIdentity},
+        {":tim:scal?\r", "5.000e-04\n"},
     };
     for (const auto &[command, expected] : cases)
         EXPECT_EQ(query(command), expected) << command;
@@ -86,7 +88,7 @@ TEST_F(ScopeBench, LogFileHoldsEachCommandAsReceived)
     port->write("*RST\r:AUT\r");
     port->write(":TIM:DEL -2.9E-03\r");
     port->write("\n:chan2:inv 1\n:DISP:WAV 0\r\n:SING");
-    EXPECT_EQ(query("LE\r*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n");
+    EXPECT_EQ(query("LE\r*idn?\r"), kIdentity);
     port->write(":BOGUS?\r\n");
     ASSERT_TRUE(bench->waitForLines(8, 2s));
     const std::string expected = "*RST\n:AUT\n:TIM:DEL -2.9E-03\n:chan2:inv 1\n:DISP:WAV 0\n:SINGLE\n*idn?\n:BOGUS?\n";
@@ -103,8 +105,9 @@ TEST_F(ScopeBench, SettingsFileIsSentByteForByte)
     std::string text = ":TIMebase:SWEep 1;SCALe 2.000e-03;DELay 0.000e+00;:CHANnel1:PROBe 2;:RUN;";
     text += std::string(700 - text.size(), 'Z');
     startBench({.settings = text});
-    EXPECT_EQ(ask("*LRN?\r", 800, 1s), text);
-    EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 100, 1s), "1\n2\n2.000e-03\n");
+    EXPECT_EQ(ask("*LRN?\r", 700, 1s), text);
+    EXPECT_EQ(ask(":TIM:SWE?\n:CHAN1:PROB?\n:TIM:SCAL?\n", 14, 1s), "1\n2\n2.000e-03\n");
+    EXPECT_EQ(port->read(1, 300ms), "") << "nothing follows";
 }
 
 TEST_F(ScopeBench, PortCanBeClosedAndReopenedExclusively)
@@ -113,7 +116,7 @@ TEST_F(ScopeBench, PortCanBeClosedAndReopenedExclusively)
     for (int round = 0; round < 3; ++round) {
         port = std::make_unique<SlavePort>(bench->slavePath(), true);
         ASSERT_TRUE(port->isOpen()) << round;
-        EXPECT_EQ(query("*idn?\r"), "VIRTUAL,DSO-2CH,SIM0001,V1.26\n") << round;
+        EXPECT_EQ(query("*idn?\r"), kIdentity) << round;
         port->close();
         std::this_thread::sleep_for(50ms); // the bench sees nobody on the line meanwhile
     }

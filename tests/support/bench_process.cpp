@@ -1,6 +1,7 @@
 #include "bench_process.h"
 
 #include "run_program.h"
+#include "text.h"
 
 #include <csignal>
 #include <stdexcept>
@@ -10,9 +11,9 @@ using namespace std::chrono_literals;
 std::string benchsimPath() { return buildDir() + "/sim/benchsim"; }
 
 BenchProcess::BenchProcess(const std::vector<std::string> &args)
-    : dir_(makeTempDir("benchsim")),
+    : dir_("benchsim"),
       child_(std::make_unique<ChildProcess>(benchsimPath(), args, std::map<std::string, std::string>{}, "",
-                                            dir_ + "/stderr"))
+                                            dir_ / "stderr"))
 {
     firstLine_ = child_->readLine(20s);
 }
@@ -39,8 +40,6 @@ BenchProcess::BenchProcess(const std::string &personality, const std::string &li
 BenchProcess::~BenchProcess()
 {
     stop(); // SIGTERM, so it removes its link; nothing when it has ended
-    child_.reset();
-    removeTree(dir_);
 }
 
 int BenchProcess::stop()
@@ -49,4 +48,4 @@ int BenchProcess::stop()
     return child_->wait(10s);
 }
 
-std::string BenchProcess::errors() const { return readFile(dir_ + "/stderr"); }
+std::string BenchProcess::errors() const { return readFile(dir_ / "stderr"); }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "child_process.h"
+#include "scratch_dir.h"
 
 #include <chrono>
 #include <memory>
@@ -44,7 +45,7 @@ public:
     std::string errors() const; // what it wrote on standard error so far
 
 private:
-    std::string dir_; // holds its standard error
+    ScratchDir dir_; // holds its standard error
     std::unique_ptr<ChildProcess> child_;
     std::string firstLine_;
     std::string link_;

@@ -1,5 +1,7 @@
 #include "capture_expect.h"
 
+#include "log_lines.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -120,8 +122,7 @@ std::string sendLines(const char *command)
 
 std::string expectedCaptureRunLog(const ScopeCaptureInput &in, const RuntimeStyle &st)
 {
-    std::string out = " serial port COM9 connect OK \n\r";
-    out += " serial port COM9 connect OK \n\r";
+    std::string out = kConnectOk + kConnectOk; // opened, closed and opened again
     out += "Polling waveform....\n";
     out += sendLines("*LRN?\r");
     out += sendLines(":acquire1:memory?\r");

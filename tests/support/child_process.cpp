@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
@@ -17,15 +18,27 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
                            const std::map<std::string, std::string> &env, const std::string &workDir,
                            const std::string &errFile)
 {
-    int outPipe[2], errPipe[2] = {-1, -1};
+    int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1}, errFd = -1;
+    // every descriptor made so far is closed before a failure is thrown
+    auto fail = [&](const std::string &what) {
+        int error = errno;
+        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], errFile.empty() ? -1 : errFd})
+            if (fd >= 0)
+                close(fd);
+        throw std::runtime_error(what + ": " + strerror(error));
+    };
     if (pipe2(outPipe, O_CLOEXEC) != 0 || (errFile.empty() && pipe2(errPipe, O_CLOEXEC) != 0))
-        throw std::runtime_error("pipe failed");
-    int errFd = errFile.empty() ? errPipe[1] : open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        fail("pipe failed");
+    errFd = errFile.empty() ? errPipe[1] : open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (errFd < 0)
+        fail("cannot open " + errFile);
     std::vector<char *> argv = {const_cast<char *>(program.c_str())};
     for (const auto &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     pid_ = fork();
+    if (pid_ < 0)
+        fail("fork failed");
     if (pid_ == 0) {
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(outPipe[1], 1);
@@ -41,8 +54,6 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     close(errFd);
     out_ = outPipe[0];
     err_ = errPipe[0];
-    if (pid_ < 0)
-        throw std::runtime_error("fork failed");
 }
 
 ChildProcess::~ChildProcess()

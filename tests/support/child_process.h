@@ -9,7 +9,9 @@
 //
 // Standard input is /dev/null; standard output is a pipe the test reads; standard
 // error is a pipe too, or, with `errFile`, that file (for a program that logs a lot
-// and is never drained). The destructor kills a child still running.
+// and is never drained). The constructor throws, with every descriptor it made closed
+// again, when a pipe, `errFile` or the fork cannot be made. The destructor kills a
+// child still running.
 #pragma once
 
 #include <chrono>

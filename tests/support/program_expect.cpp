@@ -1,6 +1,7 @@
 #include "program_expect.h"
 
-#include "run_program.h"
+#include "log_lines.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ void expectExampleCapture(const std::string &out, const ScopeCaptureInput &in, c
             line += " " + std::to_string(samples.at(k));
         return line + "\n";
     };
-    std::string want = " serial port COM9 connect OK \n\r" + sendLines("*LRN?\r") + "time base: " +
+    std::string want = kConnectOk + sendLines("*LRN?\r") + "time base: " +
                        formatAs(style, "%g", in.timeScale) + " s/div\n" + sendLines(":acquire1:memory?\r") +
                        channel(1, in.interval1, in.ch1) + sendLines(":acquire2:memory?\r") + channel(2, in.interval2, in.ch2);
     EXPECT_EQ(withoutBlockReadLines(out), lineEnds(want, style));
@@ -41,8 +42,7 @@ void expectAdapterInfo(const std::string &out, const std::string &serial, int po
 {
     std::vector<std::string> lines = splitLines(out);
     ASSERT_EQ(lines.size(), 6u) << out;
-    EXPECT_EQ(lines[0], " serial port COM" + std::to_string(port) + " connect OK ");
-    EXPECT_EQ(lines[1], "\r iBytesWritten: 2 ");
+    EXPECT_EQ(lines[0] + "\n" + lines[1], connectOkLine(port) + " iBytesWritten: 2 ");
     // module id 7, some firmware version, and the mode it is in: I/O mode at power-up
     EXPECT_EQ(lines[2].substr(0, 18), "ISS:5A-01:ver: 07 ") << lines[2];
     EXPECT_EQ(lines[2].substr(20), " 00 ") << lines[2];

@@ -1,5 +1,6 @@
 // Runs a program as a child process, with extra environment variables and a
-// working directory, capturing standard output and standard error.
+// working directory, capturing standard output and standard error; and where the
+// build tree keeps the programs it runs.
 #pragma once
 
 #include <chrono>
@@ -23,19 +24,3 @@ ProgramRun runProgram(const std::string &program, const std::vector<std::string>
 std::string buildDir();
 // One of the programs of app/ in that tree ("scopecap", "isscheck").
 std::string appProgram(const std::string &name);
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &text);
-std::string makeTempDir(const std::string &prefix);
-void removeTree(const std::string &path);
-std::vector<std::string> splitLines(const std::string &text);
-std::vector<std::string> linesStartingWith(const std::string &text, const std::string &prefix);
-
-// A locale that writes a decimal comma ("0,5"): an installed one, or one built with
-// localedef into `dir` from the system's sources, which is then its LOCPATH. `env` holds
-// LC_ALL and, for a built one, LOCPATH, for a program run in it; `why` says why there
-// is none (then `env` is empty).
-struct CommaLocale {
-    std::map<std::string, std::string> env;
-    std::string why;
-};
-CommaLocale commaLocale(const std::string &dir);

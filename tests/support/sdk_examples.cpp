@@ -3,6 +3,7 @@
 #include "bench_process.h"
 #include "program_expect.h"
 #include "sim_expect.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 

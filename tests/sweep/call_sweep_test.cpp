@@ -10,6 +10,8 @@
 #include "fake_port.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
+#include "text.h"
 #include "sim_expect.h"
 
 #include <cerrno>

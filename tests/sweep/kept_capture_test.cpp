@@ -5,6 +5,8 @@
 #include "bench_process.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "scratch_dir.h"
+#include "text.h"
 #include "sim_expect.h"
 
 #include <csignal>

@@ -13,9 +13,11 @@ target_include_directories(sweep_tests PRIVATE ${CMAKE_SOURCE_DIR}/app)
 target_compile_definitions(sweep_tests PRIVATE SCOPECAP_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   SCOPECAP_VERSION="${PROJECT_VERSION}")
 target_link_libraries(sweep_tests PRIVATE scope iss fakeport sim testsupport GTest::gtest_main)
-gtest_discover_tests(sweep_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS unit)
+gtest_discover_tests(sweep_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+gtest_tiers(sweep_tests unit)
 
 add_executable(kept_capture_tests ${CMAKE_CURRENT_LIST_DIR}/kept_capture_test.cpp)
 target_link_libraries(kept_capture_tests PRIVATE sim testsupport GTest::gtest_main)
 add_dependencies(kept_capture_tests scopecap benchsim)
-gtest_discover_tests(kept_capture_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 LABELS program)
+gtest_discover_tests(kept_capture_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+gtest_tiers(kept_capture_tests program)

@@ -4,8 +4,10 @@
 // serial API.
 #include "virtual_bench.h"
 #include "capture_expect.h"
+#include "log_lines.h"
 #include "program_expect.h"
 #include "run_program.h"
+#include "text.h"
 #include "wine_prefix.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +36,7 @@ TEST_F(IsscheckUnderWine, InfoShowsTheModuleVersionAndSerialNumberOnCom9AndCom12
         char version[64];
         // module id, firmware, and the mode at power-up (I/O mode)
         snprintf(version, sizeof version, "ISS:5A-01:ver: %02X %02X 00 \n", sim::kModuleId, sim::kFirmware);
-        EXPECT_EQ(run.out, lineEnds(" serial port COM" + port + " connect OK \n\r iBytesWritten: 2 \n" + version +
+        EXPECT_EQ(run.out, lineEnds(connectOkLine(std::stoi(port)) + " iBytesWritten: 2 \n" + version +
                                         " iBytesWritten: 2 \n"
                                         "ISS:5A-03:ser: 30 39 31-32 33 34 35\n"
                                         "ISS:5A-03:ser: 091-2345\n",

@@ -3,9 +3,11 @@
 // and the log are held to the native end-to-end expectations in the Windows C
 // runtime's style (three exponent digits, "\r\n" line ends) and nothing else.
 #include "capture_expect.h"
+#include "log_lines.h"
 #include "program_expect.h"
 #include "run_program.h"
 #include "sim_expect.h"
+#include "text.h"
 #include "wine_prefix.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +65,7 @@ protected:
         ScopeCaptureInput in = benchCaptureInput(opts);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err.find("scopecap:"), std::string::npos) << run.err;
-        EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+        EXPECT_EQ(readFile(work_ + "/commands.log"), kCaptureCommands);
         expectCaptureFiles(work_, in, kWindowsStyle);
         expectCaptureLog(run.out, in, kWindowsStyle);
         // the Windows reads brought every byte: the settings line and both whole blocks
@@ -81,9 +83,8 @@ TEST_F(ScopecapUnderWine, NoPortPrintsWindowsErrorTwoAndExitsOne)
 
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     // ERROR_FILE_NOT_FOUND, as Windows reports a COM port that is not there
-    EXPECT_EQ(run.out, expectedSelfTestAndBanner(kWindowsStyle) +
-                           lineEnds("serial port COM9 connect fail COM9 error 2\n\r", kWindowsStyle) +
-                           "Opening Port Failed");
+    EXPECT_EQ(run.out, expectedSelfTestAndBanner(kWindowsStyle) + lineEnds(connectFailLine(2), kWindowsStyle) +
+                           kOpeningPortFailed);
     // the Windows runtime's own text, spelled out
     const std::string head = "wanted value = 0\r\nwanted value = 2.5e-006\r\nwanted value = 0\r\n";
     EXPECT_EQ(run.out.substr(0, head.size()), head);
@@ -115,7 +116,7 @@ TEST_F(ScopecapUnderWine, SilentScopeEndsEachBlockAfterTwoTimedOutReads)
 {
     ProgramRun run = captureWith({"--silent"});
     EXPECT_EQ(run.exitStatus, 2) << run.err;
-    EXPECT_EQ(readFile(work_ + "/commands.log"), "*LRN?\n:acquire1:memory?\n:acquire2:memory?\n");
+    EXPECT_EQ(readFile(work_ + "/commands.log"), kCaptureCommands);
     std::vector<std::string> want = {
         "count_rd: 0 countGot: 0 want: 700 loop: 1",  "count_rd: 0 countGot: 0 want: 700 loop: 0",
         "count_rd: 0 countGot: 0 want: 8014 loop: 1", "count_rd: 0 countGot: 0 want: 8014 loop: 0",

@@ -19,5 +19,6 @@ if(NOT SCOPECAP_SANITIZE)
     ${CMAKE_CURRENT_LIST_DIR}/isscheck_wine_test.cpp)
   target_link_libraries(wine_tests PRIVATE wineprefix sim GTest::gtest_main)
   # One prefix and one COM9 mapping serve every test, so they run one at a time.
-  gtest_discover_tests(wine_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600 RESOURCE_LOCK wine_prefix LABELS wine)
+  gtest_discover_tests(wine_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600 RESOURCE_LOCK wine_prefix)
+  gtest_tiers(wine_tests wine slow "AtTheRealLineRate|SilentScope|\\.Leds")
 endif()

@@ -1,6 +1,7 @@
 #include "wine_prefix.h"
 
 #include "bench_process.h"
+#include "text.h"
 
 #include <cctype>
 #include <cstdio>

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "run_program.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,15 +2,14 @@
 // oscilloscope, checked from the instrument's own command log.
 #include "virtual_bench.h"
 #include "capture_stdout.h"
-#include "run_program.h"
 #include "scope.h"
+#include "scratch_dir.h"
 #include "serial.h"
+#include "text.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,9 +20,6 @@ protected:
         std::string why;
         ASSERT_TRUE(bench.start(&why)) << why;
         setenv("COM9", bench.portPath().c_str(), 1);
-        dir = makeTempDir("seqbench");
-        home = std::filesystem::current_path();
-        std::filesystem::current_path(dir); // throws, failing the test, if it cannot
         scopeProblems = 0;
         StdoutCapture quiet;
         HANDLE h = openComPort(9, 19200, '8', 'N');
@@ -35,12 +31,9 @@ protected:
         closeComPort(9);
         bench.stop();
         unsetenv("COM9");
-        if (chdir(home.c_str()) != 0)
-            ADD_FAILURE() << "cannot return to " << home;
-        removeTree(dir);
     }
     sim::VirtualBench bench{sim::BenchOptions{}};
-    std::string dir, home;
+    ScratchDir work{"seqbench", ScratchDir::Enter};
 };
 
 TEST_F(SequencesOnBench, SweepReachesTheInstrumentAsFortyDelayCommands)

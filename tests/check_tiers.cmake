@@ -1,0 +1,21 @@
+# TierLabels: fails when a ctest entry of this build has no tier label, or carries a
+# label that is neither a tier nor "slow", so that no test slips past `ctest -L`.
+#   cmake -DCTEST=ctest -DTIERS="unit;pty;..." -P check_tiers.cmake   (in the build's top)
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE ";" "|" any "${TIERS}")
+execute_process(COMMAND ${CTEST} -N -LE "^(${any})$" OUTPUT_VARIABLE untiered COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CTEST} --print-labels OUTPUT_VARIABLE labels COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "Test +#[0-9]+: [^\n]*" problems "${untiered}")
+# what ctest holds for a test program not built (by the quick build) is no test
+list(FILTER problems EXCLUDE REGEX "_NOT_BUILT$")
+string(REGEX MATCHALL "\n  [^\n]+" labels "${labels}")
+foreach(label IN LISTS labels)
+  string(STRIP "${label}" label)
+  if(NOT label IN_LIST TIERS AND NOT label STREQUAL "slow")
+    list(APPEND problems "the label \"${label}\" is no tier")
+  endif()
+endforeach()
+if(problems)
+  list(JOIN problems "\n  " problems)
+  message(FATAL_ERROR "every test needs a tier label of ${TIERS}:\n  ${problems}")
+endif()
